@@ -1,0 +1,176 @@
+#include "cursor.h"
+#include "kestrin/db.h"
+#include "kestrin/error.h"
+#include "session.h"
+
+namespace kestrin::db {
+
+namespace {
+const char* const kConnSource = "kestrin.Connection";
+const char* const kRsSource = "kestrin.Recordset";
+
+[[noreturn]] void raiseClosed(const char* source) {
+  raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", source);
+}
+
+[[noreturn]] void raiseOutOfRange() {
+  raise(3001,
+        "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one "
+        "another.",
+        kRsSource);
+}
+}  // namespace
+
+// ---- Connection ----
+
+Connection::Connection() = default;
+Connection::~Connection() {
+  try {
+    close();
+  } catch (...) {
+    // Destructors never throw; a failed close here has nobody to report to.
+  }
+}
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&& other) noexcept {
+  if (this != &other) {
+    try {
+      close();
+    } catch (...) {
+    }
+    session_ = std::move(other.session_);
+    timeoutSeconds_ = other.timeoutSeconds_;
+  }
+  return *this;
+}
+
+void Connection::open(const std::string& connectionString, const std::string& user,
+                      const std::string& password) {
+  if (isOpen())
+    raise(kErrObjectOpen, "Operation is not allowed when the object is open.", kConnSource);
+  ConnectionTarget target = parseConnectionString(connectionString);
+  if (!user.empty()) target.user = user;
+  if (!password.empty()) target.password = password;
+  session_ = openSession(target, timeoutSeconds_);
+}
+
+Recordset Connection::execute(const std::string& sql) {
+  if (!isOpen()) raiseClosed(kConnSource);
+  std::unique_ptr<RowStream> stream = session_->run(sql);
+  if (!stream) return Recordset();
+  return Recordset(makeForwardCursor(std::move(stream)));
+}
+
+void Connection::close() {
+  if (session_) session_->close();
+  session_.reset();
+}
+
+bool Connection::isOpen() const { return session_ && session_->isOpen(); }
+
+std::shared_ptr<Session> Connection::session() const { return isOpen() ? session_ : nullptr; }
+
+// ---- Recordset ----
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+Recordset::Recordset(std::unique_ptr<Cursor> cursor) : cursor_(std::move(cursor)) {}
+
+Cursor& Recordset::cursor() const {
+  if (!cursor_) raiseClosed(kRsSource);
+  return *cursor_;
+}
+
+void Recordset::open(const std::string& sql, const Connection& conn, CursorType cursor, LockType) {
+  openOn(conn.session(), sql, cursor);
+}
+
+void Recordset::open(const Command& command, CursorType cursor, LockType) {
+  openOn(command.session(), command.commandText, cursor);
+}
+
+void Recordset::openOn(const std::shared_ptr<Session>& session, const std::string& sql,
+                       CursorType cursor) {
+  if (cursor_)
+    raise(kErrObjectOpen, "Operation is not allowed when the object is open.", kRsSource);
+  if (!session || !session->isOpen()) {
+    raise(3709,
+          "The connection cannot be used to perform this operation. It is either closed or invalid "
+          "in this context.",
+          kRsSource);
+  }
+  cursorType_ = cursor == CursorType::Unspecified ? cursorType_ : cursor;
+  if (cursorType_ == CursorType::Keyset || cursorType_ == CursorType::Dynamic) {
+    cursor_ = makeKeysetCursor(session, sql);
+    cursor_->setWindow(pageSize_);
+    return;
+  }
+  auto stream = session->run(sql);
+  if (!stream) return;
+  cursor_ = cursorType_ == CursorType::Static ? makeStaticCursor(std::move(stream))
+                                              : makeForwardCursor(std::move(stream));
+}
+
+void Recordset::close() {
+  if (!cursor_) raiseClosed(kRsSource);
+  cursor_.reset();
+}
+
+bool Recordset::isOpen() const { return cursor_ != nullptr; }
+
+bool Recordset::eof() const { return cursor().eof(); }
+bool Recordset::bof() const { return cursor().bof(); }
+
+const Variant& Recordset::field(std::string_view name) const {
+  const Cursor& c = cursor();
+  int index = c.columnIndex(name);
+  if (index < 0) {
+    raise(
+        kErrItemNotFound,
+        "Item cannot be found in the collection corresponding to the requested name or ordinal: " +
+            std::string(name) + ".",
+        kRsSource);
+  }
+  if (c.eof() || c.bof()) noCurrentRecord();
+  return c.row()[static_cast<size_t>(index)];
+}
+
+std::vector<std::string> Recordset::fieldNames() const { return cursor().columns(); }
+
+void Recordset::moveNext() { cursor().moveNext(); }
+void Recordset::moveFirst() { cursor().moveFirst(); }
+void Recordset::moveLast() { cursor().moveLast(); }
+
+long long Recordset::recordCount() const { return cursor().recordCount(); }
+
+void Recordset::setPageSize(long long rows) {
+  if (rows < 1) raiseOutOfRange();
+  pageSize_ = rows;
+  if (cursor_) cursor_->setWindow(rows);
+}
+
+long long Recordset::pageSize() const { return pageSize_; }
+
+long long Recordset::pageCount() const {
+  long long n = cursor().recordCount();
+  if (n < 0) return -1;
+  return (n + pageSize_ - 1) / pageSize_;
+}
+
+void Recordset::setAbsolutePage(long long page) {
+  Cursor& c = cursor();
+  if (!c.canPage())
+    raise(3251, "Current Recordset does not support paging; it is forward-only.", kRsSource);
+  if (page < 1 || page > pageCount()) raiseOutOfRange();
+  c.moveTo((page - 1) * pageSize_);
+}
+
+long long Recordset::absolutePage() const {
+  const Cursor& c = cursor();
+  if (c.eof() || c.bof()) return -3;  // the classic "position unknown at EOF/BOF" mark
+  return c.position() / pageSize_ + 1;
+}
+
+}  // namespace kestrin::db

@@ -1,0 +1,173 @@
+#include "cursor.h"
+
+#include <strings.h>
+
+#include "kestrin/error.h"
+
+namespace kestrin::db {
+
+namespace {
+const char* const kSource = "kestrin.Recordset";
+
+[[noreturn]] void notSupported() {
+  raise(3251, "Current Recordset does not support this operation; it is forward-only.", kSource);
+}
+}  // namespace
+
+[[noreturn]] void noCurrentRecord() {
+  raise(kErrNoCurrentRecord,
+        "Either BOF or EOF is True, or the current record has been deleted. Requested operation "
+        "requires a current record.",
+        kSource);
+}
+
+int Cursor::columnIndex(std::string_view name) const {
+  const auto& cols = columns();
+  for (size_t i = 0; i < cols.size(); ++i) {
+    if (cols[i].size() == name.size() &&
+        strncasecmp(cols[i].data(), name.data(), name.size()) == 0) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+namespace {
+
+// The result is read whole when the statement runs, so that no read is left open on the
+// database between calls (an open read would pin an old snapshot and block the connection's
+// later writes). Forward-only rules still apply: no record count, no moving back.
+class ForwardCursor : public Cursor {
+ public:
+  explicit ForwardCursor(std::unique_ptr<RowStream> stream) {
+    columns_ = stream->columns();
+    std::vector<Variant> row;
+    while (stream->next(row)) rows_.push_back(std::move(row));
+  }
+  bool eof() const override { return pos_ >= static_cast<long long>(rows_.size()); }
+  bool bof() const override { return false; }
+  const std::vector<std::string>& columns() const override { return columns_; }
+  const std::vector<Variant>& row() const override { return rows_[static_cast<size_t>(pos_)]; }
+  void moveNext() override {
+    if (eof()) noCurrentRecord();
+    ++pos_;
+  }
+  void moveFirst() override {
+    if (pos_ != 0) notSupported();
+  }
+  void moveLast() override {
+    if (!rows_.empty()) pos_ = static_cast<long long>(rows_.size()) - 1;
+  }
+  long long recordCount() const override { return -1; }
+  bool canPage() const override { return false; }
+  void moveTo(long long) override { notSupported(); }
+  long long position() const override { return pos_; }
+  void setWindow(long long) override {}
+
+ private:
+  std::vector<std::string> columns_;
+  std::vector<std::vector<Variant>> rows_;
+  long long pos_ = 0;
+};
+
+class StaticCursor : public Cursor {
+ public:
+  explicit StaticCursor(std::unique_ptr<RowStream> stream) {
+    columns_ = stream->columns();
+    std::vector<Variant> row;
+    while (stream->next(row)) rows_.push_back(std::move(row));
+  }
+  bool eof() const override { return pos_ >= static_cast<long long>(rows_.size()); }
+  bool bof() const override { return pos_ < 0 || rows_.empty(); }
+  const std::vector<std::string>& columns() const override { return columns_; }
+  const std::vector<Variant>& row() const override { return rows_[static_cast<size_t>(pos_)]; }
+  void moveNext() override {
+    if (eof()) noCurrentRecord();
+    ++pos_;
+  }
+  void moveFirst() override { pos_ = 0; }
+  void moveLast() override { pos_ = rows_.empty() ? 0 : static_cast<long long>(rows_.size()) - 1; }
+  long long recordCount() const override { return static_cast<long long>(rows_.size()); }
+  bool canPage() const override { return true; }
+  void moveTo(long long position) override { pos_ = position; }
+  long long position() const override { return pos_; }
+  void setWindow(long long) override {}
+
+ private:
+  std::vector<std::string> columns_;
+  std::vector<std::vector<Variant>> rows_;
+  long long pos_ = 0;
+};
+
+class KeysetCursor : public Cursor {
+ public:
+  KeysetCursor(std::shared_ptr<Session> session, std::string sql)
+      : session_(std::move(session)), sql_(std::move(sql)) {
+    count_ = session_->countRows(sql_);
+  }
+  bool eof() const override { return pos_ >= count_; }
+  bool bof() const override { return pos_ < 0 || count_ == 0; }
+  const std::vector<std::string>& columns() const override {
+    if (!fetchedOnce_) fetch(pos_ >= 0 && pos_ < count_ ? pos_ : 0);
+    return columns_;
+  }
+  const std::vector<Variant>& row() const override {
+    if (pos_ < windowStart_ || pos_ >= windowStart_ + static_cast<long long>(window_.size()) ||
+        !fetchedOnce_) {
+      fetch(pos_);
+    }
+    return window_[static_cast<size_t>(pos_ - windowStart_)];
+  }
+  void moveNext() override {
+    if (eof()) noCurrentRecord();
+    ++pos_;
+  }
+  void moveFirst() override { pos_ = 0; }
+  void moveLast() override { pos_ = count_ > 0 ? count_ - 1 : 0; }
+  long long recordCount() const override { return count_; }
+  bool canPage() const override { return true; }
+  void moveTo(long long position) override { pos_ = position; }
+  long long position() const override { return pos_; }
+  void setWindow(long long rows) override { windowRows_ = rows > 0 ? rows : 1; }
+
+ private:
+  void fetch(long long from) const {
+    auto stream = session_->runWindow(sql_, from, windowRows_);
+    window_.clear();
+    windowStart_ = from;
+    if (stream) {
+      columns_ = stream->columns();
+      std::vector<Variant> row;
+      while (stream->next(row)) window_.push_back(std::move(row));
+    }
+    fetchedOnce_ = true;
+    if (from < count_ && window_.empty()) {
+      // The rows changed under the count; treat the missing ones as gone.
+      raise(kErrNoCurrentRecord, "The current record has been deleted.", kSource);
+    }
+  }
+
+  std::shared_ptr<Session> session_;
+  std::string sql_;
+  long long count_ = 0;
+  long long pos_ = 0;
+  long long windowRows_ = 10;
+  mutable bool fetchedOnce_ = false;
+  mutable long long windowStart_ = 0;
+  mutable std::vector<std::vector<Variant>> window_;
+  mutable std::vector<std::string> columns_;
+};
+
+}  // namespace
+
+std::unique_ptr<Cursor> makeForwardCursor(std::unique_ptr<RowStream> stream) {
+  return std::make_unique<ForwardCursor>(std::move(stream));
+}
+std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream) {
+  return std::make_unique<StaticCursor>(std::move(stream));
+}
+std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql) {
+  return std::make_unique<KeysetCursor>(std::move(session), std::move(sql));
+}
+
+}  // namespace kestrin::db

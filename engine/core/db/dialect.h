@@ -1,0 +1,36 @@
+// Translation of the classic server dialect the engine writes into the SQL the backends run.
+//
+//  - a bare procedure call  kx_name 'a','b',3  becomes a ProcedureCall whose arguments are values
+//    (the backend runs the procedure the database holds, with the arguments bound);
+//  - 'a' + 'b' between string literals becomes 'a' || 'b';
+//  - delete t where ...  gains its from;
+//  - N'...' literals lose the prefix;
+//  - comments are dropped.
+// Text inside string literals is never changed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrin/variant.h"
+
+namespace kestrin::db {
+
+struct ProcedureCall {
+  std::string name;
+  std::vector<Variant> args;
+};
+
+struct TranslatedSql {
+  std::optional<ProcedureCall> call;  // set for a procedure call; `text` is then empty
+  std::string text;                   // the rewritten statement(s) otherwise
+};
+
+TranslatedSql translateClassicSql(std::string_view sql);
+
+// Removes trailing blanks and semicolons, so that a clause can be appended to a query.
+std::string stripStatementEnd(std::string_view sql);
+
+}  // namespace kestrin::db

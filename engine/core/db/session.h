@@ -1,0 +1,59 @@
+// The backend interface behind Connection and Recordset. One implementation per backend folder
+// (sqlite/, and postgres/ later); callers never see a backend's own types.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kestrin/variant.h"
+
+namespace kestrin::db {
+
+// Rows of one running statement, read front to back.
+class RowStream {
+ public:
+  virtual ~RowStream() = default;
+  virtual const std::vector<std::string>& columns() const = 0;
+  // Fills `row` with the next row's values; false when no row is left.
+  virtual bool next(std::vector<Variant>& row) = 0;
+};
+
+// One open database session. Statements arrive in the classic dialect; the session translates
+// them (see dialect.h) and runs them.
+class Session {
+ public:
+  virtual ~Session() = default;
+  // Runs the statement. Returns the stream of its rows, or nullptr when it returns no columns.
+  virtual std::unique_ptr<RowStream> run(const std::string& classicSql) = 0;
+  // Number of rows the query returns, without reading them.
+  virtual long long countRows(const std::string& classicSql) = 0;
+  // Rows offset .. offset+limit-1 of the query, in the query's order.
+  virtual std::unique_ptr<RowStream> runWindow(const std::string& classicSql, long long offset,
+                                               long long limit) = 0;
+  // Statements run on the session so far (for measurements and tests).
+  virtual long long statementCount() const = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+};
+
+// What a connection string names.
+struct ConnectionTarget {
+  enum class Backend { SQLite, PostgreSQL };
+  Backend backend = Backend::SQLite;
+  std::string file;      // SQLite: the database file
+  std::string host;      // PostgreSQL: server host
+  std::string port;      // PostgreSQL: server port, empty for the default
+  std::string database;  // PostgreSQL: database name (Initial Catalog)
+  std::string user;
+  std::string password;
+};
+
+// Reads "Provider=...; Data Source=...; Initial Catalog=...; User ID=...; Password=...;".
+// Provider=SQLite opens the Data Source file. Provider=SQLOLEDB or PostgreSQL with a Data Source
+// that is a folder path opens FOLDER/CATALOG.db; any other Data Source is a server.
+ConnectionTarget parseConnectionString(const std::string& connectionString);
+
+std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds);
+
+}  // namespace kestrin::db

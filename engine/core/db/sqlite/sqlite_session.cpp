@@ -1,0 +1,327 @@
+#include "sqlite_session.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "../../text.h"
+#include "../dialect.h"
+#include "kestrin/error.h"
+
+namespace kestrin::db {
+
+namespace {
+
+const char* const kSource = "kestrin.SQLite";
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+int32_t errorNumberFor(int code) {
+  switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_FULL:
+      return kErrProvider;
+    default:
+      return kErrStatement;
+  }
+}
+
+[[noreturn]] void raiseSqlite(sqlite3* db, int code, const std::string& context = {}) {
+  int extended = db ? sqlite3_extended_errcode(db) : code;
+  std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  std::string description = context.empty() ? message : context + ": " + message;
+  description += " (SQLite error " + std::to_string(extended) + ")";
+  raise(errorNumberFor(code), description, kSource);
+}
+
+// The connection and its cache of prepared statements, shared by the session and the row streams
+// that read from it, so that a stream outliving its session stays safe.
+struct Core {
+  DbHandle db;
+  bool open = true;
+  long long statements = 0;
+  // Idle prepared statements by their text; a statement in use is not in the cache.
+  std::unordered_multimap<std::string, StmtHandle> idle;
+  std::unordered_map<std::string, std::pair<int, std::string>> procedures;  // name -> params, body
+
+  void requireOpen() const {
+    if (!open)
+      raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", kSource);
+  }
+};
+
+// A prepared statement borrowed from the cache; returned (reset) when the lease ends, unless
+// it cannot be reused (a statement with a tail) or the session has closed.
+class Lease {
+ public:
+  Lease(std::shared_ptr<Core> core, std::string key, StmtHandle stmt, bool cacheable)
+      : core_(std::move(core)),
+        key_(std::move(key)),
+        stmt_(std::move(stmt)),
+        cacheable_(cacheable) {}
+  Lease(Lease&&) = default;
+  Lease& operator=(Lease&&) = default;
+  ~Lease() {
+    if (!stmt_ || !core_ || !core_->open || !cacheable_ || core_->idle.size() >= 256) return;
+    sqlite3_reset(stmt_.get());
+    sqlite3_clear_bindings(stmt_.get());
+    core_->idle.emplace(std::move(key_), std::move(stmt_));
+  }
+  sqlite3_stmt* get() const { return stmt_.get(); }
+  const std::shared_ptr<Core>& core() const { return core_; }
+
+ private:
+  std::shared_ptr<Core> core_;
+  std::string key_;
+  StmtHandle stmt_;
+  bool cacheable_;
+};
+
+// Prepares the first statement of `text` (or takes it from the cache); `tail` receives the rest.
+Lease acquire(const std::shared_ptr<Core>& core, const std::string& text, std::string& tail) {
+  core->requireOpen();
+  auto it = core->idle.find(text);
+  if (it != core->idle.end()) {
+    StmtHandle stmt = std::move(it->second);
+    core->idle.erase(it);
+    tail.clear();  // only single statements are cached
+    return Lease(core, text, std::move(stmt), true);
+  }
+  sqlite3_stmt* raw = nullptr;
+  const char* end = nullptr;
+  int rc =
+      sqlite3_prepare_v2(core->db.get(), text.c_str(), static_cast<int>(text.size()), &raw, &end);
+  StmtHandle stmt(raw);
+  if (rc != SQLITE_OK) raiseSqlite(core->db.get(), rc);
+  tail = std::string(end, text.c_str() + text.size() - end);
+  bool single = tail.find_first_not_of(" \t\r\n;") == std::string::npos;
+  return Lease(core, text, std::move(stmt), single);
+}
+
+void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Variant>& params) {
+  int count = sqlite3_bind_parameter_count(stmt);
+  for (int i = 1; i <= count && i <= static_cast<int>(params.size()); ++i) {
+    const Variant& v = params[i - 1];
+    int rc = SQLITE_OK;
+    switch (v.kind()) {
+      case Variant::Kind::Empty:
+      case Variant::Kind::Null:
+        rc = sqlite3_bind_null(stmt, i);
+        break;
+      case Variant::Kind::Bool:
+        rc = sqlite3_bind_int(stmt, i, v.flag() ? 1 : 0);
+        break;
+      case Variant::Kind::Integer:
+        rc = sqlite3_bind_int64(stmt, i, static_cast<sqlite3_int64>(v.number()));
+        break;
+      case Variant::Kind::Single:
+      case Variant::Kind::Double:
+        rc = sqlite3_bind_double(stmt, i, v.number());
+        break;
+      case Variant::Kind::Text: {
+        std::string t = v.text();
+        rc = sqlite3_bind_text(stmt, i, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        break;
+      }
+    }
+    if (rc != SQLITE_OK) raiseSqlite(db, rc);
+  }
+}
+
+Variant columnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+      return Variant::null();
+    case SQLITE_INTEGER:
+      return Variant(static_cast<int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(stmt, i));
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+      return Variant(std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+  }
+}
+
+class SqliteRowStream : public RowStream {
+ public:
+  // `first` is the result of the first sqlite3_step, taken when the statement ran.
+  SqliteRowStream(Lease lease, int first) : lease_(std::move(lease)), pending_(first) {
+    sqlite3_stmt* s = lease_.get();
+    int n = sqlite3_column_count(s);
+    for (int i = 0; i < n; ++i) columns_.emplace_back(sqlite3_column_name(s, i));
+  }
+
+  const std::vector<std::string>& columns() const override { return columns_; }
+
+  bool next(std::vector<Variant>& row) override {
+    if (done_) return false;
+    lease_.core()->requireOpen();
+    int rc = pending_ >= 0 ? std::exchange(pending_, -1) : sqlite3_step(lease_.get());
+    if (rc == SQLITE_DONE) {
+      done_ = true;
+      return false;
+    }
+    if (rc != SQLITE_ROW) raiseSqlite(lease_.core()->db.get(), rc);
+    sqlite3_stmt* s = lease_.get();
+    row.clear();
+    row.reserve(columns_.size());
+    for (int i = 0; i < static_cast<int>(columns_.size()); ++i) row.push_back(columnValue(s, i));
+    return true;
+  }
+
+ private:
+  Lease lease_;
+  int pending_;
+  bool done_ = false;
+  std::vector<std::string> columns_;
+};
+
+class SqliteSession : public Session {
+ public:
+  explicit SqliteSession(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+  ~SqliteSession() override { close(); }
+
+  std::unique_ptr<RowStream> run(const std::string& classicSql) override {
+    auto [text, params] = resolve(classicSql);
+    return runText(text, params);
+  }
+
+  long long countRows(const std::string& classicSql) override {
+    auto [text, params] = resolve(classicSql);
+    auto stream = runText("SELECT count(*) FROM (" + stripStatementEnd(text) + ")", params);
+    std::vector<Variant> row;
+    if (!stream || !stream->next(row)) return 0;
+    return static_cast<long long>(row[0].number());
+  }
+
+  std::unique_ptr<RowStream> runWindow(const std::string& classicSql, long long offset,
+                                       long long limit) override {
+    auto [text, params] = resolve(classicSql);
+    return runText(stripStatementEnd(text) + " LIMIT " + std::to_string(limit) + " OFFSET " +
+                       std::to_string(offset),
+                   params);
+  }
+
+  long long statementCount() const override { return core_->statements; }
+
+  void close() override {
+    if (!core_->open) return;
+    core_->open = false;
+    core_->idle.clear();
+    core_->db.reset();  // deferred by SQLite until statements still held by streams finish
+  }
+
+  bool isOpen() const override { return core_->open; }
+
+ private:
+  std::pair<std::string, std::vector<Variant>> resolve(const std::string& classicSql) {
+    core_->requireOpen();
+    TranslatedSql t = translateClassicSql(classicSql);
+    if (!t.call) return {std::move(t.text), {}};
+    const auto& [params, body] = procedure(t.call->name);
+    if (static_cast<int>(t.call->args.size()) != params) {
+      raise(kErrStatement,
+            "Procedure '" + t.call->name + "' expects " + std::to_string(params) + " argument" +
+                (params == 1 ? "" : "s") + ", but " + std::to_string(t.call->args.size()) +
+                " were given.",
+            kSource);
+    }
+    return {body, std::move(t.call->args)};
+  }
+
+  const std::pair<int, std::string>& procedure(const std::string& name) {
+    std::string key = lower(name);
+    auto found = core_->procedures.find(key);
+    if (found != core_->procedures.end()) return found->second;
+    auto stream =
+        runText("SELECT params, body FROM kx_procedures WHERE name = ?1", {Variant(name)});
+    std::vector<Variant> row;
+    if (!stream || !stream->next(row)) {
+      raise(kErrStatement, "Could not find stored procedure '" + name + "'.", kSource);
+    }
+    return core_->procedures[key] = {static_cast<int>(row[0].number()), row[1].text()};
+  }
+
+  // Runs every statement of `text`; the last one's rows are returned as a stream.
+  std::unique_ptr<RowStream> runText(const std::string& text, const std::vector<Variant>& params) {
+    std::string rest = text;
+    std::unique_ptr<RowStream> result;
+    while (rest.find_first_not_of(" \t\r\n;") != std::string::npos) {
+      std::string tail;
+      Lease lease = acquire(core_, rest, tail);
+      rest = std::move(tail);
+      if (!lease.get()) continue;
+      ++core_->statements;
+      sqlite3* db = core_->db.get();
+      bindAll(db, lease.get(), params);
+      int rc = sqlite3_step(lease.get());
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) raiseSqlite(db, rc);
+      if (sqlite3_column_count(lease.get()) == 0) {
+        result.reset();
+        continue;
+      }
+      bool last = rest.find_first_not_of(" \t\r\n;") == std::string::npos;
+      if (!last) {
+        while (rc == SQLITE_ROW) rc = sqlite3_step(lease.get());
+        if (rc != SQLITE_DONE) raiseSqlite(db, rc);
+        continue;
+      }
+      result = std::make_unique<SqliteRowStream>(std::move(lease), rc);
+    }
+    return result;
+  }
+
+  std::shared_ptr<Core> core_;
+};
+
+}  // namespace
+
+std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutSeconds) {
+  std::string name = std::filesystem::path(file).filename().string();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    raise(kErrProvider, "Cannot open database \"" + name + "\": the file does not exist.", kSource);
+  }
+  sqlite3* raw = nullptr;
+  int rc =
+      sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  DbHandle db(raw);
+  if (rc != SQLITE_OK) raiseSqlite(db.get(), rc, "Cannot open database \"" + name + "\"");
+  sqlite3_busy_timeout(db.get(), (timeoutSeconds > 0 ? timeoutSeconds : 15) * 1000);
+  sqlite3_extended_result_codes(db.get(), 1);
+  // Reading the journal mode also proves that the file is a database.
+  rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
+                    nullptr, nullptr);
+  if (rc != SQLITE_OK) raiseSqlite(db.get(), rc, "Cannot open database \"" + name + "\"");
+  auto core = std::make_shared<Core>();
+  core->db = std::move(db);
+  return std::make_shared<SqliteSession>(std::move(core));
+}
+
+std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
+  if (target.backend == ConnectionTarget::Backend::SQLite)
+    return openSqliteSession(target.file, timeoutSeconds);
+  raise(kErrProvider,
+        "Cannot connect to database server \"" + target.host +
+            "\": this build has no server backend.",
+        "kestrin.Connection");
+}
+
+}  // namespace kestrin::db

@@ -1,0 +1,38 @@
+// Building the method table: each feature folder contributes its rows through one function.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kestrin/i2.h"
+#include "kestrin/methods.h"
+
+namespace kestrin {
+
+// Typed access to a call's argument values (already converted to their kinds).
+class CallArgs {
+ public:
+  explicit CallArgs(const std::vector<Variant>& values) : values_(values) {}
+  std::string text(size_t i) const { return values_.at(i).text(); }
+  bool flag(size_t i) const { return values_.at(i).flag(); }
+  I2 i2(size_t i) const { return I2(static_cast<long long>(values_.at(i).number())); }
+  float single(size_t i) const { return static_cast<float>(values_.at(i).number()); }
+  double number(size_t i) const { return values_.at(i).number(); }
+
+ private:
+  const std::vector<Variant>& values_;
+};
+
+// Shorthands for argument rows.
+MethodArg textArg(std::string name, bool optional = true);
+MethodArg flagArg(std::string name, bool fallback = false);
+MethodArg int16Arg(std::string name, int fallback = 0);
+MethodArg requiredText(std::string name);
+
+using MethodTable = std::vector<MethodInfo>;
+
+void addCoreMethods(MethodTable& table);
+void addCatalogMethods(MethodTable& table);
+void addPriceMethods(MethodTable& table);
+
+}  // namespace kestrin

@@ -1,0 +1,127 @@
+// Database access: Connection, Recordset and Command, the operations the engine's features use.
+//
+// Statements are written in the classic server dialect and translated for the backend that the
+// connection string names. Every failure raises kestrin::Error with the number, description and
+// source of what the database or this layer said.
+//
+// Ownership: a Connection owns its database session; a Recordset keeps the session it reads
+// alive until the Recordset is closed or destroyed. All types are movable, not copyable.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrin/variant.h"
+
+namespace kestrin::db {
+
+class Session;
+class Cursor;
+
+enum class CursorType { Unspecified = -1, ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3 };
+enum class LockType { Unspecified = -1, ReadOnly = 1, Pessimistic = 2, Optimistic = 3 };
+enum class CommandType { Text = 1 };
+
+class Recordset;
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(Connection&&) noexcept;
+  Connection& operator=(Connection&&) noexcept;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Seconds to wait for a locked database before giving up; set before open().
+  void setConnectionTimeout(int seconds) { timeoutSeconds_ = seconds; }
+  int connectionTimeout() const { return timeoutSeconds_; }
+
+  // Opens the database that the connection string names. Opening an open connection fails.
+  void open(const std::string& connectionString, const std::string& user = "",
+            const std::string& password = "");
+  // Runs a statement; a query's result comes back positioned on its first row (forward only).
+  // Statements that return no rows give a closed Recordset.
+  Recordset execute(const std::string& sql);
+  // Closes the session. Closing a connection that is not open does nothing.
+  void close();
+  bool isOpen() const;
+
+  // The open session, shared with the Recordsets and Commands that use it.
+  std::shared_ptr<Session> session() const;
+
+ private:
+  std::shared_ptr<Session> session_;
+  int timeoutSeconds_ = 15;
+};
+
+class Command {
+ public:
+  void setActiveConnection(const Connection& conn) { session_ = conn.session(); }
+  std::string commandText;
+  CommandType commandType = CommandType::Text;
+
+  const std::shared_ptr<Session>& session() const { return session_; }
+
+ private:
+  std::shared_ptr<Session> session_;
+};
+
+class Recordset {
+ public:
+  Recordset();
+  ~Recordset();
+  Recordset(Recordset&&) noexcept;
+  Recordset& operator=(Recordset&&) noexcept;
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // The cursor type used by the next open() that does not name one.
+  void setCursorType(CursorType type) { cursorType_ = type; }
+  CursorType cursorType() const { return cursorType_; }
+
+  // Static cursor: the whole result is read (record count, move last).
+  // Keyset cursor: only the record count is read at open; rows are fetched a page at a time
+  // as the position moves, so a late page costs about what the first does.
+  void open(const std::string& sql, const Connection& conn,
+            CursorType cursor = CursorType::Unspecified, LockType lock = LockType::Unspecified);
+  void open(const Command& command, CursorType cursor = CursorType::Unspecified,
+            LockType lock = LockType::Unspecified);
+  void close();
+  bool isOpen() const;
+
+  bool eof() const;
+  bool bof() const;
+  // Field value of the current row by column name (case-insensitive). NULL reads as
+  // Variant::null(), whose text() is empty.
+  const Variant& field(std::string_view name) const;
+  const Variant& operator[](std::string_view name) const { return field(name); }
+  std::vector<std::string> fieldNames() const;
+
+  void moveNext();
+  void moveFirst();
+  void moveLast();
+
+  // -1 for a forward-only result.
+  long long recordCount() const;
+  void setPageSize(long long rows);
+  long long pageSize() const;
+  long long pageCount() const;
+  // Positions on the first row of page `page` (1-based).
+  void setAbsolutePage(long long page);
+  long long absolutePage() const;
+
+  // Used by Connection::execute.
+  explicit Recordset(std::unique_ptr<Cursor> cursor);
+
+ private:
+  Cursor& cursor() const;
+  void openOn(const std::shared_ptr<Session>& session, const std::string& sql, CursorType cursor);
+  std::unique_ptr<Cursor> cursor_;
+  CursorType cursorType_ = CursorType::ForwardOnly;
+  long long pageSize_ = 10;
+};
+
+}  // namespace kestrin::db

@@ -1,0 +1,53 @@
+// The engine's methods and public variables by name, for callers that receive them as text:
+// kestrinctl and the page host. Each feature folder adds the rows of its own methods.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrin/ecat.h"
+#include "kestrin/variant.h"
+
+namespace kestrin {
+
+enum class ArgKind { Text, Flag, Int16, Single, Double };
+enum class ResultKind { None, Text, Flag, Single, Double, Variant };
+
+struct MethodArg {
+  std::string name;
+  ArgKind kind = ArgKind::Text;
+  bool optional = true;
+  Variant fallback;  // the value an omitted optional argument takes
+};
+
+struct MethodInfo {
+  std::string name;
+  std::vector<MethodArg> args;
+  ResultKind result = ResultKind::Text;
+  // False for methods that rely on their caller having opened the databases: a caller that
+  // stands in for a page runs them between opendb (preferences loaded) and closedb.
+  bool opensItself = true;
+  // Calls the method with one value per argument, in order, each already of its kind.
+  std::function<Variant(eCat&, const std::vector<Variant>&)> invoke;
+};
+
+const std::vector<MethodInfo>& engineMethods();
+// Exact, case-sensitive name as the interface spells it; nullptr when there is none.
+const MethodInfo* findMethod(std::string_view name);
+
+// Converts a text argument to its kind: flags True/False (any case), 16-bit integers checked
+// (overflow error 6), numbers checked (type mismatch error 13).
+Variant convertArgument(ArgKind kind, const std::string& text);
+
+struct PublicVariable {
+  std::string name;
+  std::function<Variant(const eCat&)> get;
+  std::function<void(eCat&, const Variant&)> set;  // empty for read-only views (connections)
+};
+
+const std::vector<PublicVariable>& publicVariables();
+const PublicVariable* findVariable(std::string_view name);
+
+}  // namespace kestrin

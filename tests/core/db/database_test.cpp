@@ -1,0 +1,308 @@
+// The database layer against every backend: one suite, instantiated per backend.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "db/session.h"
+#include "kestrin/db.h"
+#include "kestrin/error.h"
+#include "site_fixture.h"
+
+namespace kestrin::db {
+namespace {
+
+using testing::Database;
+
+// A main database of the shop schema on one backend.
+struct BackendDb {
+  virtual ~BackendDb() = default;
+  virtual std::string connectionString() const = 0;
+  virtual void exec(const std::string& sql) const = 0;
+};
+
+struct SqliteDb : BackendDb {
+  testing::SiteFixture site;
+  std::string connectionString() const override {
+    return "Provider=SQLite; Data Source=" + site.dbFile(Database::Main);
+  }
+  void exec(const std::string& sql) const override { site.exec(Database::Main, sql); }
+};
+
+struct Backend {
+  std::string name;
+  std::function<std::unique_ptr<BackendDb>()> make;
+};
+
+std::ostream& operator<<(std::ostream& os, const Backend& b) { return os << b.name; }
+
+class DatabaseTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    db = GetParam().make();
+    conn.open(db->connectionString());
+  }
+
+  int32_t errorOf(const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const Error& e) {
+      lastError = e.description();
+      return e.number();
+    }
+    return 0;
+  }
+
+  void addManufacturers(int n) {
+    std::string sql = "INSERT INTO manuf (vend_code, vend_name) VALUES ";
+    for (int i = 1; i <= n; ++i) {
+      char code[16];
+      std::snprintf(code, sizeof code, "V%03d", i);
+      sql += std::string(i > 1 ? "," : "") + "('" + code + "', 'Vendor " + std::to_string(i) + "')";
+    }
+    db->exec(sql);
+  }
+
+  std::unique_ptr<BackendDb> db;
+  Connection conn;
+  std::string lastError;
+};
+
+TEST_P(DatabaseTest, ExecuteGivesTheFirstRowAndNullAsEmptyText) {
+  db->exec("INSERT INTO manuf VALUES ('AC', 'Acme'), ('NU', NULL)");
+  Recordset rs = conn.execute("select vend_code, vend_name from manuf order by vend_code");
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field("vend_code").text(), "AC");
+  EXPECT_EQ(rs.field("VEND_NAME").text(), "Acme");  // names compare without regard to case
+  rs.moveNext();
+  EXPECT_TRUE(rs.field("vend_name").isNull());
+  EXPECT_EQ(rs.field("vend_name").text(), "");
+  rs.moveNext();
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(rs.recordCount(), -1);
+  EXPECT_EQ(errorOf([&] { rs.field("vend_name"); }), kErrNoCurrentRecord);
+  EXPECT_EQ(errorOf([&] { rs.moveNext(); }), kErrNoCurrentRecord);
+}
+
+TEST_P(DatabaseTest, UnknownFieldIsItemNotFound) {
+  db->exec("INSERT INTO manuf VALUES ('AC', 'Acme')");
+  Recordset rs = conn.execute("select vend_code from manuf");
+  EXPECT_EQ(errorOf([&] { rs.field("descr"); }), kErrItemNotFound);
+}
+
+TEST_P(DatabaseTest, TextEqualityAndLikeIgnoreCase) {
+  db->exec("INSERT INTO manuf VALUES ('AcMe', 'Acme Europe')");
+  EXPECT_FALSE(conn.execute("select * from manuf where vend_code = 'ACME'").eof());
+  EXPECT_FALSE(conn.execute("select * from manuf where vend_name like '%EUROPE'").eof());
+  EXPECT_FALSE(conn.execute("select * from manuf where vend_name like '%' + 'me eu' + '%'").eof());
+  EXPECT_TRUE(conn.execute("select * from manuf where vend_code <> 'acme'").eof());
+}
+
+TEST_P(DatabaseTest, ProceduresRunWithTheirArgumentsBoundAsValues) {
+  db->exec("INSERT INTO preferences VALUES ('O''Brien', 'quoted'), ('plain', 'value')");
+  Recordset rs = conn.execute("kx_getpref 'O''Brien'");
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field("descr").text(), "quoted");
+  EXPECT_EQ(conn.execute("KX_GETPREF N'plain'").field("descr").text(), "value");
+  // An argument holding SQL is only a value.
+  EXPECT_TRUE(conn.execute("kx_getpref 'x'' or 1=1 --'").eof());
+  EXPECT_EQ(conn.execute("select count(*) as n from preferences").field("n").text(), "2");
+}
+
+TEST_P(DatabaseTest, ProcedureErrorsSayWhatIsWrong) {
+  EXPECT_EQ(errorOf([&] { conn.execute("kx_nothing 'a'"); }), kErrStatement);
+  EXPECT_EQ(lastError, "Could not find stored procedure 'kx_nothing'.");
+  EXPECT_EQ(errorOf([&] { conn.execute("kx_getpref 'a','b'"); }), kErrStatement);
+  EXPECT_EQ(lastError, "Procedure 'kx_getpref' expects 1 argument, but 2 were given.");
+}
+
+TEST_P(DatabaseTest, CartProceduresWriteAndRead) {
+  conn.execute("kx_cartAdd 'S1','P1','Cable, 2m',12.50,2,'Zelo',3.00,'1',0,0,0,0,0,0,0,0,0");
+  conn.execute("kx_cartAdd 'S1','P2','Mouse',.50,1,'Zelo',1.00,'0',0,0,0,0,0,0,0,0,0");
+  Recordset total = conn.execute("kx_cartTotal 'S1'");
+  EXPECT_DOUBLE_EQ(total.field("subtotal").number(), 25.5);
+  EXPECT_DOUBLE_EQ(total.field("shipweight").number(), 4);
+  conn.execute("kx_cartUpdate 'P1','S1',4,6.00,'1'");
+  conn.execute("kx_cartDelete 'P2','S1','0'");
+  Recordset lines = conn.execute("kx_cartDisplay 'S1'");
+  ASSERT_FALSE(lines.eof());
+  EXPECT_EQ(lines.field("partno").text(), "P1");
+  EXPECT_EQ(lines.field("qty").text(), "4");
+  lines.moveNext();
+  EXPECT_TRUE(lines.eof());
+  EXPECT_TRUE(conn.execute("kx_cartExist 'P2','S1','0'").eof());
+  EXPECT_FALSE(conn.execute("kx_cartExist 'P1','S1','1'").eof());
+}
+
+TEST_P(DatabaseTest, ClassicStatementFormsRun) {
+  db->exec("INSERT INTO orderinfo (orderid) VALUES ('S10001'), ('S10002')");
+  conn.execute("delete orderinfo where orderid='S10001'");
+  EXPECT_EQ(conn.execute("select count(*) as n from orderinfo").field("n").text(), "1");
+  EXPECT_EQ(conn.execute("select N'a' + 'b' as x").field("x").text(), "ab");
+  EXPECT_FALSE(conn.execute("insert into vendors (name) values ('x')").isOpen());
+}
+
+TEST_P(DatabaseTest, StaticCursorCountsAndMovesLast) {
+  addManufacturers(7);
+  Recordset rs;
+  rs.setCursorType(CursorType::Static);
+  rs.open("select vend_code from manuf order by vend_code", conn);
+  EXPECT_EQ(rs.recordCount(), 7);
+  rs.moveLast();
+  EXPECT_EQ(rs.field("vend_code").text(), "V007");
+  rs.moveNext();
+  EXPECT_TRUE(rs.eof());
+}
+
+TEST_P(DatabaseTest, KeysetCursorPagesWithoutReadingTheWholeResult) {
+  addManufacturers(100);
+  Command cmd;
+  cmd.setActiveConnection(conn);
+  cmd.commandText = "select vend_code, vend_name from manuf order by vend_code";
+  Recordset rs;
+  long long before = conn.session()->statementCount();
+  rs.open(cmd, CursorType::Keyset, LockType::ReadOnly);
+  EXPECT_EQ(rs.recordCount(), 100);
+  rs.setPageSize(15);
+  EXPECT_EQ(rs.pageCount(), 7);
+  rs.setAbsolutePage(7);
+  EXPECT_EQ(rs.absolutePage(), 7);
+  int rows = 0;
+  std::string first;
+  while (!rs.eof()) {
+    if (rows == 0) first = rs.field("vend_code").text();
+    ++rows;
+    rs.moveNext();
+  }
+  EXPECT_EQ(first, "V091");
+  EXPECT_EQ(rows, 10);
+  // One count, one window of rows.
+  EXPECT_EQ(conn.session()->statementCount() - before, 2);
+
+  rs.setAbsolutePage(2);
+  EXPECT_EQ(rs.field("vend_code").text(), "V016");
+  EXPECT_EQ(errorOf([&] { rs.setAbsolutePage(8); }), 3001);
+  EXPECT_EQ(errorOf([&] { rs.setAbsolutePage(0); }), 3001);
+}
+
+TEST_P(DatabaseTest, KeysetCursorOnAnEmptyResult) {
+  Recordset rs;
+  rs.open("select * from manuf", conn, CursorType::Keyset, LockType::ReadOnly);
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(rs.recordCount(), 0);
+  rs.setPageSize(15);
+  EXPECT_EQ(rs.pageCount(), 0);
+}
+
+TEST_P(DatabaseTest, ClosedAndOpenObjectsRefuseWhatTheyCannotDo) {
+  Connection fresh;
+  EXPECT_EQ(errorOf([&] { fresh.execute("select 1"); }), kErrObjectClosed);
+  fresh.close();  // closing what was never opened is no failure
+  EXPECT_EQ(errorOf([&] { conn.open(db->connectionString()); }), kErrObjectOpen);
+  Recordset rs;
+  EXPECT_EQ(errorOf([&] { rs.eof(); }), kErrObjectClosed);
+  EXPECT_EQ(errorOf([&] { rs.close(); }), kErrObjectClosed);
+  EXPECT_EQ(errorOf([&] { rs.open("select 1", fresh); }), 3709);
+}
+
+TEST_P(DatabaseTest, FailingStatementsKeepWhatTheDatabaseSaid) {
+  EXPECT_EQ(errorOf([&] { conn.execute("select * from nowhere"); }), kErrStatement);
+  EXPECT_NE(lastError.find("no such table: nowhere"), std::string::npos) << lastError;
+  EXPECT_EQ(errorOf([&] { conn.execute("SELECT descr,grp FROM comgrp WHERE () order by descr"); }),
+            kErrStatement);
+  EXPECT_NE(lastError.find("syntax error"), std::string::npos) << lastError;
+}
+
+TEST_P(DatabaseTest, TwoConnectionsReadAndWriteOneDatabase) {
+  addManufacturers(3);
+  Connection other;
+  other.open(db->connectionString());
+  Recordset reading = conn.execute("select * from manuf order by vend_code");
+  other.execute("insert into manuf values ('ZZ', 'Late')");
+  conn.execute("insert into manuf values ('YY', 'Later')");
+  int n = 0;
+  for (; !reading.eof(); reading.moveNext()) ++n;
+  EXPECT_EQ(n, 3);  // the result was read when the statement ran
+  EXPECT_EQ(other.execute("select count(*) as n from manuf").field("n").text(), "5");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest,
+                         ::testing::Values(Backend{"SQLite",
+                                                   [] { return std::make_unique<SqliteDb>(); }}),
+                         [](const auto& info) { return info.param.name; });
+
+// ---- Connection strings and opening (backend independent) ----
+
+int32_t openError(const std::string& connectionString, std::string* description = nullptr) {
+  Connection c;
+  try {
+    c.open(connectionString);
+  } catch (const Error& e) {
+    if (description) *description = e.description();
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(ConnectionStringTest, FolderDataSourceMeansEmbeddedFiles) {
+  testing::SiteFixture site;
+  EXPECT_EQ(openError("Provider=SQLOLEDB; Data Source=" + site.dir() +
+                      "; Initial Catalog=techdata; User ID=sa; Password=x;"),
+            0);
+  EXPECT_EQ(
+      openError("Provider=PostgreSQL; Data Source=" + site.dir() + "/; Initial Catalog=kestrin;"),
+      0);
+  EXPECT_EQ(openError("provider=sqlite;data source=" + site.dbFile(Database::Ingram)), 0);
+
+  ConnectionTarget t = parseConnectionString(
+      "Provider=SQLOLEDB; Data Source=dbhost:5433; Initial Catalog=kestrin; User ID=sa; "
+      "Password=pw;");
+  EXPECT_EQ(t.backend, ConnectionTarget::Backend::PostgreSQL);
+  EXPECT_EQ(t.host, "dbhost");
+  EXPECT_EQ(t.port, "5433");
+  EXPECT_EQ(t.database, "kestrin");
+  EXPECT_EQ(t.user, "sa");
+  EXPECT_EQ(t.password, "pw");
+}
+
+TEST(ConnectionStringTest, BadStringsAndFilesGiveClearErrors) {
+  testing::SiteFixture site;
+  std::string text;
+  struct Case {
+    std::string connectionString;
+    int32_t number;
+    std::string description;
+  };
+  const std::string notDb = site.dir() + "/not-a-database.db";
+  std::ofstream(notDb)
+      << "this is text, not a database file, and long enough to have a header page";
+  const Case cases[] = {
+      {"", kErrProvider, "The connection string is empty."},
+      {"garbage", kErrProvider, "The connection string is not valid: 'garbage' is not a setting."},
+      {"Data Source=/x", 3706, "The connection string names no Provider."},
+      {"Provider=Jet; Data Source=/x", 3706, "Provider cannot be found: 'Jet'."},
+      {"Provider=SQLOLEDB; Initial Catalog=kestrin", kErrProvider,
+       "The connection string names no Data Source."},
+      {"Provider=SQLOLEDB; Data Source=" + site.dir() + "; Initial Catalog=missing", kErrProvider,
+       "Cannot open database \"missing.db\": the file does not exist."},
+      {"Provider=SQLite; Data Source=" + notDb, kErrProvider,
+       "Cannot open database \"not-a-database.db\": file is not a database (SQLite error 26)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.connectionString);
+    EXPECT_EQ(openError(c.connectionString, &text), c.number);
+    EXPECT_EQ(text, c.description);
+  }
+}
+
+TEST(ConnectionStringTest, SqliteFilesAreInWalMode) {
+  testing::SiteFixture site;
+  Connection c;
+  c.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  EXPECT_EQ(c.execute("PRAGMA journal_mode").field("journal_mode").text(), "wal");
+}
+
+}  // namespace
+}  // namespace kestrin::db

@@ -1,0 +1,107 @@
+#include "db/dialect.h"
+
+#include <gtest/gtest.h>
+
+#include "kestrin/error.h"
+
+namespace kestrin::db {
+namespace {
+
+TEST(DialectTest, RewritesTheClassicForms) {
+  struct Case {
+    const char* classic;
+    const char* translated;
+  };
+  const Case cases[] = {
+      // Unchanged statements stay byte for byte.
+      {"select * from comcat where grp='A1' ", "select * from comcat where grp='A1' "},
+      {"SELECT descr,grp FROM comgrp WHERE (grp='a' or grp='b') order by descr",
+       "SELECT descr,grp FROM comgrp WHERE (grp='a' or grp='b') order by descr"},
+      // Concatenation of string literals.
+      {"select * from p where (x like '%' + 'modem' + '%' ) ORDER BY a",
+       "select * from p where (x like '%' || 'modem' || '%' ) ORDER BY a"},
+      {"select grp from p where descr like 'Tell' + '%' order by grp",
+       "select grp from p where descr like 'Tell' || '%' order by grp"},
+      // A + between other operands is arithmetic and stays.
+      {"select qty + 1, 'a' + qty from t", "select qty + 1, 'a' + qty from t"},
+      // delete without from.
+      {"delete orderinfo where orderid='S10001'", "delete from orderinfo where orderid='S10001'"},
+      {"DELETE FROM orderinfo where orderid='x'", "DELETE FROM orderinfo where orderid='x'"},
+      {"delete orderdetail where detailid='a'; delete orderinfo where orderid='a'",
+       "delete from orderdetail where detailid='a'; delete from orderinfo where orderid='a'"},
+      // N'' literals.
+      {"select N'text', n'x', N'it''s'", "select 'text', 'x', 'it''s'"},
+      {"select Nx from t where N = 'a'", "select Nx from t where N = 'a'"},
+      // Nothing inside a literal is touched.
+      {"select 'a'' + ''b', 'delete t where' from t",
+       "select 'a'' + ''b', 'delete t where' from t"},
+      {"select '--not a comment' from t -- a comment", "select '--not a comment' from t  "},
+      {"select 1 /* note */ from t", "select 1   from t"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.classic);
+    TranslatedSql t = translateClassicSql(c.classic);
+    EXPECT_FALSE(t.call.has_value());
+    EXPECT_EQ(t.text, c.translated);
+  }
+}
+
+TEST(DialectTest, BareProcedureCallsBecomeCallsWithValues) {
+  struct Case {
+    const char* classic;
+    const char* name;
+    std::vector<Variant> args;
+  };
+  const Case cases[] = {
+      {"kx_getpref 'gfontName'", "kx_getpref", {Variant("gfontName")}},
+      {"kx_getpref 'x''; delete from preferences; --'",
+       "kx_getpref",
+       {Variant("x'; delete from preferences; --")}},
+      {"kx_catdescr 'A1','010'", "kx_catdescr", {Variant("A1"), Variant("010")}},
+      {"kx_cartUpdate 'P1','S1',3,2.50,'1'",
+       "kx_cartUpdate",
+       {Variant("P1"), Variant("S1"), Variant(int64_t{3}), Variant(2.5), Variant("1")}},
+      {"kx_x -5, N'y', NULL;", "kx_x", {Variant(int64_t{-5}), Variant("y"), Variant::null()}},
+      {"  exec kx_getMarkup 'm001'", "kx_getMarkup", {Variant("m001")}},
+      {"kx_cartTotal", "kx_cartTotal", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.classic);
+    TranslatedSql t = translateClassicSql(c.classic);
+    ASSERT_TRUE(t.call.has_value());
+    EXPECT_EQ(t.call->name, c.name);
+    EXPECT_EQ(t.call->args, c.args);
+  }
+}
+
+TEST(DialectTest, MalformedCallsAreStatementErrors) {
+  const char* cases[] = {
+      "kx_getpref 'a' 'b'",  // missing comma
+      "kx_getpref 'a',",     // missing argument
+      "kx_getpref grp",      // a column is no value
+      "kx_getpref 'a'; delete from preferences",
+      "kx_getpref ('a')",
+  };
+  for (const char* c : cases) {
+    SCOPED_TRACE(c);
+    try {
+      translateClassicSql(c);
+      ADD_FAILURE() << "accepted";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), kErrStatement);
+      EXPECT_EQ(e.source(), "kestrin.SQL");
+    }
+  }
+}
+
+TEST(DialectTest, NulCharacterIsRejected) {
+  EXPECT_THROW(translateClassicSql(std::string("select 'a\0' from t", 18)), Error);
+}
+
+TEST(DialectTest, StripStatementEnd) {
+  EXPECT_EQ(stripStatementEnd("select 1 ;  \n"), "select 1");
+  EXPECT_EQ(stripStatementEnd("select 1"), "select 1");
+}
+
+}  // namespace
+}  // namespace kestrin::db

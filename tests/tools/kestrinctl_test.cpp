@@ -1,0 +1,199 @@
+// kestrinctl driven as a user would: a real process, its output and exit status.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "site_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CommandResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream buf;
+  buf << in.rdbuf();
+  return buf.str();
+}
+
+std::string shellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+class KestrinctlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "kestrinctl-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  CommandResult run(const std::vector<std::string>& args, const std::string& appPath = "") {
+    std::string cmd = appPath.empty() ? "env -u KESTRIN_APP_PATH "
+                                      : "env KESTRIN_APP_PATH=" + shellQuote(appPath) + " ";
+    cmd += KESTRINCTL_PATH;
+    for (const auto& a : args) cmd += " " + shellQuote(a);
+    cmd += " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+    int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
+  }
+
+  CommandResult createSite(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {
+        "site", "create", (dir / "site").string(), "--site", "kestrin", "--password", "tolvaro27"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return run(args);
+  }
+
+  std::string site() const { return (dir / "site").string(); }
+
+  fs::path dir;
+};
+
+TEST_F(KestrinctlTest, SiteCreateWritesElevenLinesAndThreeDatabases) {
+  CommandResult r = createSite();
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string d = fs::canonical(site()).string();
+  EXPECT_EQ(slurp(d + "/kestrin.ini"),
+            "tolvaro27\r\n"
+            "Provider=SQLOLEDB; Data Source=" +
+                d +
+                "; Initial Catalog=kestrin; User ID=sa; Password=8642;\r\n"
+                "sa\r\n8642\r\n"
+                "Provider=SQLOLEDB; Data Source=" +
+                d +
+                "; Initial Catalog=ingram; User ID=sa; Password=8642;\r\n"
+                "sa\r\n8642\r\n"
+                "Provider=SQLOLEDB; Data Source=" +
+                d +
+                "; Initial Catalog=techdata; User ID=sa; Password=8642;\r\n"
+                "sa\r\n8642\r\n"
+                "qbCompanyFile=" +
+                d + "/company.qbw\r\n");
+  for (const char* db : {"kestrin.db", "ingram.db", "techdata.db"})
+    EXPECT_TRUE(fs::exists(d + "/" + db)) << db;
+}
+
+TEST_F(KestrinctlTest, GetConnStringGivesFourFieldsWithDisabledThird) {
+  ASSERT_EQ(createSite().status, 0);
+  CommandResult r =
+      run({"call", "getConnString", "siteID=kestrin", "sitePassword=tolvaro27"}, site());
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_FALSE(r.out.empty());
+  std::string line = r.out.substr(0, r.out.size() - 1);
+  std::vector<std::string> fields;
+  std::stringstream ss(line);
+  for (std::string f; std::getline(ss, f, '|');) fields.push_back(f);
+  ASSERT_EQ(fields.size(), 4u) << line;
+  EXPECT_EQ(fields[2], "disabled");
+  EXPECT_NE(fields[0].find("Initial Catalog=kestrin"), std::string::npos);
+  EXPECT_NE(fields[3].find("Initial Catalog=techdata"), std::string::npos);
+}
+
+TEST_F(KestrinctlTest, AnExistingSiteIsKeptWithoutForce) {
+  ASSERT_EQ(createSite().status, 0);
+  ASSERT_EQ(run({"call", "setPref", "items=marker", "descr=kept", "siteID=kestrin",
+                 "sitePassword=tolvaro27"},
+                site())
+                .status,
+            0);
+  CommandResult again = createSite();
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("a site already exists here (use --force to replace it)"),
+            std::string::npos)
+      << again.err;
+  EXPECT_EQ(
+      run({"call", "getPref", "items=marker", "siteID=kestrin", "sitePassword=tolvaro27"}, site())
+          .out,
+      "kept\n");
+  ASSERT_EQ(createSite({"--force"}).status, 0);
+  EXPECT_EQ(
+      run({"call", "getPref", "items=marker", "siteID=kestrin", "sitePassword=tolvaro27"}, site())
+          .out,
+      "n/a\n");
+}
+
+TEST_F(KestrinctlTest, SetPrefAndGetPrefRoundTripAQuote) {
+  ASSERT_EQ(createSite().status, 0);
+  CommandResult set =
+      run({"call", "setPref", "items=siteCname", "descr=O'Brien's; delete from preferences; --",
+           "siteID=kestrin", "sitePassword=tolvaro27", "--show", "sql"},
+          site());
+  ASSERT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out,
+            "Preference : <b>siteCname:O'Brien's; delete from preferences; -- </b> has been "
+            "updated successfully!\n"
+            "sql=insert into preferences (items,descr) values ('siteCname','O''Brien''s; delete "
+            "from preferences; --')\n");
+  EXPECT_EQ(run({"call", "getPref", "items=siteCname", "siteID=kestrin", "sitePassword=tolvaro27"},
+                site())
+                .out,
+            "O'Brien's; delete from preferences; --\n");
+}
+
+TEST_F(KestrinctlTest, MethodsThatNeedAnOpenSessionRunBetweenOpenAndClose) {
+  ASSERT_EQ(createSite().status, 0);
+  CommandResult r = run({"call", "prefsInit", "siteID=kestrin", "sitePassword=tolvaro27", "--show",
+                         "gfontName", "--show", "optSSL", "--show", "conn"},
+                        site());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "gfontName=verdana,arial\noptSSL=yes\nconn=closed\n");
+
+  CommandResult open = run({"call", "opendb", "siteID=kestrin", "sitePassword=tolvaro27", "--show",
+                            "conn", "--show", "strR"},
+                           site());
+  EXPECT_EQ(open.out, "conn=open\nstrR=\n");
+}
+
+TEST_F(KestrinctlTest, FailedCallPrintsTheErrorAndExitsOne) {
+  ASSERT_EQ(createSite().status, 0);
+  CommandResult r =
+      run({"call", "getPref", "items=gfontName", "siteID=kestrin", "sitePassword=wrong"}, site());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "Error 3704: Operation is not allowed when the object is closed.\nSource: "
+            "kestrin.Connection\n");
+}
+
+TEST_F(KestrinctlTest, UsageErrorsNameWhatIsValid) {
+  CommandResult unknownMethod = run({"call", "getPrefs"});
+  EXPECT_EQ(unknownMethod.status, 2);
+  EXPECT_NE(unknownMethod.err.find(
+                "unknown method 'getPrefs'. Methods: opendb, closedb, getConnString, getPref"),
+            std::string::npos)
+      << unknownMethod.err;
+
+  CommandResult unknownArg = run({"call", "getPref", "item=x"});
+  EXPECT_EQ(unknownArg.status, 2);
+  EXPECT_NE(
+      unknownArg.err.find(
+          "getPref has no argument 'item'. Its arguments: items, strFrom, siteID, sitePassword"),
+      std::string::npos)
+      << unknownArg.err;
+
+  CommandResult missing = run({"call", "getPref"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("getPref needs the argument 'items'"), std::string::npos);
+
+  CommandResult badFlag = run({"call", "opendb", "initPref=maybe"});
+  EXPECT_EQ(badFlag.status, 1);
+  EXPECT_NE(badFlag.err.find("Error 13: Type mismatch"), std::string::npos) << badFlag.err;
+
+  EXPECT_EQ(run({"frobnicate"}).status, 2);
+  EXPECT_EQ(run({"site", "create", "x"}).status, 2);
+}
+
+}  // namespace

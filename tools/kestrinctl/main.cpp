@@ -1,0 +1,86 @@
+// kestrinctl: the command line for people and scripts.
+//   kestrinctl site create DIR --site ID --password PW [--demo] [--force]
+//   kestrinctl call METHOD [NAME=VALUE ...] [--app-path DIR] [--show VAR] [--set VAR=VALUE]
+//   kestrinctl methods
+#include <iostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "call_command.h"
+#include "site_create.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage:\n"
+    "  kestrinctl site create DIR --site ID --password PW [--demo] [--force]\n"
+    "      Make a site: DIR/ID.ini and the databases kestrin.db, ingram.db, techdata.db;\n"
+    "      --demo loads the demo catalog; --force replaces an existing site.\n"
+    "  kestrinctl call METHOD [NAME=VALUE ...] [--app-path DIR] [--show VAR] [--set VAR=VALUE]\n"
+    "      Call one engine method on the site folder (KESTRIN_APP_PATH or --app-path) and print\n"
+    "      its result; --show prints public variables afterwards, --set sets them before.\n"
+    "  kestrinctl methods\n"
+    "      List the methods and their arguments.\n";
+
+int siteCreate(const std::vector<std::string>& args) {
+  kestrin::tools::SiteOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--site")
+      options.siteId = value();
+    else if (a == "--password")
+      options.password = value();
+    else if (a == "--demo")
+      options.demo = true;
+    else if (a == "--force")
+      options.force = true;
+    else if (a.starts_with("--"))
+      throw std::invalid_argument("unknown option " + a);
+    else if (options.dir.empty())
+      options.dir = a;
+    else
+      throw std::invalid_argument("one site folder only");
+  }
+  if (options.dir.empty() || options.siteId.empty() || options.password.empty()) {
+    throw std::invalid_argument("site create needs DIR, --site and --password");
+  }
+  kestrin::tools::createSite(options);
+  std::cout << "Created site " << options.siteId << " in " << options.dir
+            << (options.demo ? " with the demo catalog" : "") << '\n';
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    std::cout << kUsage;
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "call") {
+    return kestrin::tools::runCall({args.begin() + 1, args.end()}, std::cout, std::cerr);
+  }
+  if (args[0] == "methods") {
+    kestrin::tools::listMethods(std::cout);
+    return 0;
+  }
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "create") {
+    try {
+      return siteCreate({args.begin() + 2, args.end()});
+    } catch (const std::invalid_argument& e) {
+      std::cerr << "kestrinctl site create: " << e.what() << '\n' << kUsage;
+      return 2;
+    } catch (const std::exception& e) {
+      std::cerr << "kestrinctl site create: " << e.what() << '\n';
+      return 1;
+    }
+  }
+  std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
+  return 2;
+}

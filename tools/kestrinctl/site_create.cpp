@@ -1,0 +1,97 @@
+#include "site_create.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "schema.h"
+
+namespace kestrin::tools {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string connectionString(const std::string& dir, const std::string& catalog) {
+  return "Provider=SQLOLEDB; Data Source=" + dir + "; Initial Catalog=" + catalog +
+         "; User ID=sa; Password=8642;";
+}
+
+void checkValue(const std::string& what, const std::string& value) {
+  // A reader splits values at commas and line ends, so such a value would shift every later one.
+  if (value.find_first_of(",\r\n") != std::string::npos) {
+    throw std::runtime_error(what + " must not contain a comma or a line break: " + value);
+  }
+}
+
+}  // namespace
+
+std::string siteConfigText(const std::string& dir, const std::string& password) {
+  const char* crlf = "\r\n";
+  std::string text;
+  text += password + crlf;
+  text += connectionString(dir, "kestrin") + crlf;
+  text += std::string("sa") + crlf + "8642" + crlf;
+  text += connectionString(dir, "ingram") + crlf;
+  text += std::string("sa") + crlf + "8642" + crlf;
+  text += connectionString(dir, "techdata") + crlf;
+  text += std::string("sa") + crlf + "8642" + crlf;
+  text += "qbCompanyFile=" + dir + "/company.qbw" + crlf;
+  return text;
+}
+
+void createSite(const SiteOptions& options) {
+  if (options.siteId.empty() || options.siteId.find_first_of("/\\") != std::string::npos) {
+    throw std::runtime_error("the site id must be a plain name, such as kestrin");
+  }
+  if (options.password.empty()) throw std::runtime_error("the site password must not be empty");
+  checkValue("the site password", options.password);
+  if (options.password.front() == ' ' || options.password.back() == ' ') {
+    throw std::runtime_error("the site password must not begin or end with a blank");
+  }
+
+  std::error_code ec;
+  fs::create_directories(options.dir, ec);
+  if (ec) throw std::runtime_error("cannot create " + options.dir + ": " + ec.message());
+  std::string dir = fs::canonical(options.dir, ec).string();
+  if (ec) throw std::runtime_error("cannot use " + options.dir + ": " + ec.message());
+  checkValue("the site folder", dir);
+
+  const std::string ini = dir + "/" + options.siteId + ".ini";
+  const schema::Database databases[] = {schema::Database::Main, schema::Database::Ingram,
+                                        schema::Database::TechData};
+  std::vector<std::string> existing;
+  if (fs::exists(ini)) existing.push_back(ini);
+  for (schema::Database db : databases) {
+    std::string file = dir + "/" + schema::catalogName(db) + ".db";
+    if (fs::exists(file)) existing.push_back(file);
+  }
+  if (!existing.empty()) {
+    if (!options.force) {
+      std::string list;
+      for (const auto& f : existing) list += "\n  " + f;
+      throw std::runtime_error("a site already exists here (use --force to replace it):" + list);
+    }
+    for (const auto& f : existing) {
+      fs::remove(f, ec);
+      fs::remove(f + "-wal", ec);
+      fs::remove(f + "-shm", ec);
+    }
+  }
+
+  for (schema::Database db : databases) {
+    schema::createSqliteDatabase(dir + "/" + schema::catalogName(db) + ".db", db, options.demo);
+  }
+  // The configuration file comes last: a site is usable only once its databases are complete.
+  const std::string tmp = ini + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << siteConfigText(dir, options.password);
+    if (!out.flush()) throw std::runtime_error("cannot write " + tmp);
+  }
+  fs::rename(tmp, ini, ec);
+  if (ec) throw std::runtime_error("cannot write " + ini + ": " + ec.message());
+}
+
+}  // namespace kestrin::tools
