@@ -37,6 +37,33 @@ std::string sqlEscape(std::string_view value) {
   return out;
 }
 
+std::string htmlEscape(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 std::string textBefore(std::string_view s, std::string_view sep) {
   size_t at = s.find(sep);
   return std::string(at == std::string_view::npos ? s : s.substr(0, at));

@@ -19,6 +19,13 @@ std::string upper(std::string_view s);
 // This is the one helper for every value written between single quotes in a statement.
 std::string sqlEscape(std::string_view value);
 
+// A flag as it is written into text: "True" or "False".
+inline const char* flagText(bool flag) { return flag ? "True" : "False"; }
+
+// A request value written into the HTML it came back in: & < > " ' become entities, so that the
+// value cannot open a tag or leave its attribute. Values of the database are written as stored.
+std::string htmlEscape(std::string_view value);
+
 // Text before the first occurrence of `sep`, or all of `s` when there is none.
 std::string textBefore(std::string_view s, std::string_view sep);
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);

@@ -50,6 +50,53 @@ class eCat {
   std::string darkColor, grpColor, catColor, borderColor;
   std::string CompanyFile;
 
+  // ---- Catalog navigation ----
+
+  // Categories of a group, linking to their subcategory menus or item listings.
+  std::string displayCat(const std::string& strGRP, const std::string& strImage = "",
+                         bool strCustDb = false, const std::string& siteID = "",
+                         const std::string& sitePassword = "");
+  // Subcategories of a category, linking to their item listings.
+  std::string displaySub(const std::string& grp, const std::string& cat,
+                         const std::string& strImage = "", bool strCustDb = false,
+                         const std::string& siteID = "", const std::string& sitePassword = "");
+  // One page of the products of a category or subcategory, with breadcrumb and featured items.
+  std::string displayItems(const std::string& grp, const std::string& cat,
+                           const std::string& subcat = "", const std::string& strImage = "",
+                           I2 page = 0, const std::string& strKey = "",
+                           const std::string& strFilter = "", const std::string& strStype = "",
+                           const std::string& customerid = "", bool strCustDb = false,
+                           I2 FeaturedPage = 0, const std::string& siteID = "",
+                           const std::string& sitePassword = "");
+  // Groups of a main category ("Systems", "Storage", ... "Training").
+  std::string displayGRP(const std::string& group, const std::string& siteID = "",
+                         const std::string& sitePassword = "");
+  // The manufacturer menu.
+  std::string displayManufList(const std::string& strFrom = "", const std::string& strVendcode = "",
+                               const std::string& siteID = "",
+                               const std::string& sitePassword = "");
+  // One page of a manufacturer's products (a text variant).
+  Variant displayManuf(const std::string& vendcode, I2 page = 0, const std::string& grp = "",
+                       const std::string& cat = "", const std::string& subcat = "",
+                       const std::string& customerid = "", bool strCustDb = false,
+                       I2 FeaturedPage = 0, const std::string& siteID = "",
+                       const std::string& sitePassword = "");
+
+  // ---- Prices ----
+
+  // Markup factor of a product group (1.15 for a rate of 15), falling back to "m001", then 1.
+  // Uses the caller's open session.
+  float getRates(const std::string& group = "");
+  // Discount factor of a customer (0.9 for a rate of 10); 1 without a customer.
+  float getDiscount(const std::string& customerid = "");
+  // Markup factor of a handling code (a double); a code without a row fails.
+  Variant getHandlingRates(const std::string& id);
+  // The customer's rate counted as a markup, else the group's; opens its own session.
+  float getRatesII(const std::string& group, const std::string& customerid = "",
+                   const std::string& siteID = "", const std::string& sitePassword = "");
+  Variant getHandlingRatesII(const std::string& id, const std::string& siteID = "",
+                             const std::string& sitePassword = "");
+
   // ---- Session and settings ----
 
   // Reads the site configuration file, checks the password, opens conn and connTD, applies the
@@ -72,6 +119,22 @@ class eCat {
   std::string getAppPath();
 
  private:
+  // Appends one page of the listing statement in `sql` to strR as the product results table.
+  void displayResults(const std::string& nextLink, const std::string& prevLink,
+                      const std::string& strFrom, const std::string& customerid, bool strCustDb);
+  // Appends the featured shop products that match a request (stype "category", "manuf", "all"
+  // or "manupart") above a listing; sets noRecords.
+  void displayFeatured(const std::string& stype, const std::string& keyword,
+                       const std::string& strFrom, const std::string& customerid, I2 FeaturedPage,
+                       const std::string& prevLink, const std::string& nextLink);
+  // Appends one page of `sqlText` (run on conn) as the featured table; sets noRecords.
+  void displayFeaturedTable(const std::string& nextLink, const std::string& prevLink,
+                            I2 FeaturedPage, const std::string& strFrom,
+                            const std::string& customerid, bool strCustDb,
+                            const std::string& sqlText);
+  // The markup rate row of a code through kx_getMarkup, into `into`.
+  void lookUpMarkup(const std::string& code, db::Recordset& into);
+
   // Sets the four scheme colours from a scheme name; an unknown name changes nothing.
   void applyColorScheme(const std::string& scheme);
   // The catalog connection rule: connTD only when optTDdata is "yes" and strCustDb is false.

@@ -1,0 +1,157 @@
+// Featured items: the shop's own products that match a request, shown above a listing of
+// distributor products, paged on their own.
+#include "kestrin/ecat.h"
+#include "product_row.h"
+#include "text.h"
+
+namespace kestrin {
+
+namespace {
+
+constexpr int kFeaturedPageSize = 15;
+
+const char* const kWithVendorHead =
+    "SELECT distinct products.grp as grp,products.descr as p_descr, products.manu_part as "
+    "p_manu_part, "
+    "products.part_num as p_part_num, products.qty as p_qty, products.cost as p_cost, "
+    "products.status as "
+    "p_status, manuf.vend_name as m_name from ";
+
+}  // namespace
+
+void eCat::displayFeatured(const std::string& stype, const std::string& keyword,
+                           const std::string& strFrom, const std::string& customerid,
+                           I2 FeaturedPage, const std::string& prevLink,
+                           const std::string& nextLink) {
+  std::string statement;
+  if (stype == "manuf") {
+    const std::string name = trim(textBefore(trim(keyword), "-"));
+    if (name.empty()) return;
+    statement =
+        "select distinct products.grp as grp,products.descr as p_descr, products.part_num as "
+        "p_part_num, "
+        "products.manu_part as p_manu_part, products.qty as p_qty, products.cost as p_cost, "
+        "products.status as "
+        "p_status from products,manuf where products.vend_code=manuf.vend_code and manuf.vend_name "
+        "like '%" +
+        sqlEscape(name) + "%'";
+  } else if (stype == "all" || stype == "category") {
+    const std::string text = trim(keyword);
+    if (text.empty()) return;
+    statement =
+        std::string(kWithVendorHead) +
+        "comgrp,comcat,comsub,products,manuf where products.vend_code = manuf.vend_code "
+        "and products.grp=comsub.grp and products.cat=comsub.cat and products.sub=comsub.sub "
+        "and comsub.grp=comcat.grp and comsub.cat=comcat.cat and products.grp=comcat.grp and "
+        "products.grp=comgrp.grp and products.cat=comcat.cat ";
+    const bool descriptionOnly = stype == "category" && strFrom == "searchII";
+    for (const std::string& raw : split(replaceAll(text, "-", ""), " ")) {
+      const std::string word = sqlEscape(raw);
+      if (descriptionOnly) {
+        statement += "and products.descr like '%" + word + "%' ";
+      } else {
+        statement += "and (comgrp.descr like '%" + word + "%' or comcat.descr like '%" + word +
+                     "%' or comsub.descr like '%" + word + "%' or products.descr like '%" + word +
+                     "%' or products.manu_part like '%" + sqlEscape(keyword) + "%') ";
+      }
+    }
+  } else if (stype == "manupart") {
+    statement = std::string(kWithVendorHead) +
+                "products,manuf where products.vend_code = manuf.vend_code " +
+                "and products.manu_part like '%" + sqlEscape(keyword) + "%'";
+  } else {
+    return;
+  }
+  displayFeaturedTable(nextLink, prevLink, FeaturedPage, stype, customerid, true, statement);
+}
+
+void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& prevLink,
+                                I2 FeaturedPage, const std::string& strFrom,
+                                const std::string& customerid, bool strCustDb,
+                                const std::string& sqlText) {
+  const char* flag = flagText(strCustDb);
+  const bool vendorColumn = strFrom != "manuf";
+  long long page = FeaturedPage.value() == 0 ? 1 : FeaturedPage.value();
+
+  db::Command featured;
+  featured.setActiveConnection(conn);
+  featured.commandText = sqlText;
+  rs = db::Recordset();
+  rs.open(featured, db::CursorType::Keyset, db::LockType::ReadOnly);
+  if (rs.eof()) {
+    noRecords = true;
+    rs.close();
+    return;
+  }
+  noRecords = false;
+  rs.setPageSize(kFeaturedPageSize);
+  const long long pageCount = rs.pageCount();
+  if (page > pageCount) page = pageCount;
+  if (page < 1) page = 1;
+
+  strR += "<br><font color=\"navy\"><b>Featured Items:</b></font>";
+  if (pageCount > 1) {
+    strR += "<br><font color=\"navy\" size=\"-2\">Displaying page <b>" + std::to_string(page) +
+            "</b> of <b>" + std::to_string(pageCount) + "</b></font><br>";
+  } else {
+    strR += "<br>";
+  }
+  strR += "<table cellpadding=1 cellspacing=1 border=0 class=\"stext\" width=\"600\"><tr><td>";
+  strR += "<table bgcolor=\"" + borderColor +
+          "\" cellpadding=3 cellspacing=0 border=0 class=\"stext\" width=\"100%\">";
+  strR += "<TR class=\"sWhiteLink\" bgcolor=\"" + darkColor + "\" align=\"center\">";
+  strR += "<TD height=\"23\"><b>Item #</b></TD>";
+  if (vendorColumn) strR += "<TD><b>Vendor</b></TD>";
+  strR += "<TD width=\"40%\"><b>Items</b></TD><TD><b>Picture</b></td><TD><b>Price</b></td>";
+  strR += "<TD><b>Stock</b></TD><TD><b>Cart</b></td></TR>";
+
+  rs.setAbsolutePage(page);
+  for (int written = 0; written < kFeaturedPageSize && !rs.eof(); ++written, rs.moveNext()) {
+    const std::string partNum = rs.field("p_part_num").text();
+    std::string priceText;
+    const Variant& cost = rs.field("p_cost");
+    if (cost.isNumeric()) priceText = plainMoney(cost.number() * getDiscount(customerid));
+    const Variant& qty = rs.field("p_qty");
+    const bool inStock = qty.isNumeric() && qty.number() > 0;
+    const std::string icon = catalog::statusIcon(trim(rs.field("p_status").text()));
+
+    strR += std::string("<tr valign=\"top\"bgcolor=\"") +
+            (written % 2 == 0 ? catColor : "#ffffff") + "\">";
+    strR += "<td>" + trim(rs.field("p_manu_part").text()) + "</td>";
+    if (vendorColumn) strR += "<td>" + textBefore(trim(rs.field("m_name").text()), "-") + "</td>";
+    strR += "<td>" + icon + (icon.empty() ? "" : "<br>");
+    strR += "<a class=\"slink2\" href=\"c_final.asp?featured=" + std::string(flag) +
+            "&price=" + priceText + "&partno=" + partNum + "\">" + rs.field("p_descr").text() +
+            "</a>";
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum)) {
+      strR += "<br><br><a class=\"slink2\" href=\"c_final.asp?featured=True&price=" + priceText +
+              "&partno=" + partNum + "\">Select additional product options</a>";
+    }
+    strR += "</td><td align=\"center\">";
+
+    catalog::ShopDetails shop =
+        catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOptions");
+    strR += shop.picture;
+    strR += "</td><td align=\"right\">";
+    if (shop.cart.showPrice) {
+      strR += catalog::priceCell(inStock, true, priceText) + "<br>";
+      strR +=
+          "<a href=\"compare.asp?partno=" + partNum + "&featured=" + flag + "\"><b>compare</b></a>";
+    }
+    strR += "</td>";
+    strR +=
+        "<td align=\"center\"><a class=\"slink2\" "
+        "href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
+        partNum + "&featured=" + flag + "\">" + (inStock ? qty.text() : "Inquire") + "</a></td>";
+    strR += "<td align=\"center\">" + shop.cart.button + "</td></tr>";
+    strR += "<tr><td height=1 bgcolor=\"#999999\" colspan=8></td></tr>";
+  }
+
+  strR += "</table></td></tr><tr><td align=\"right\">";
+  rs.close();
+  if (page != 1) strR += prevLink + "<img src=\"images/Previouse.gif\" border=0></a>";
+  if (page < pageCount) strR += nextLink + "<img src=\"images/next.gif\" border=0></a>&nbsp;&nbsp;";
+  strR += "</td></tr></table><br><br>";
+}
+
+}  // namespace kestrin

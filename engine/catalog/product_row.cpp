@@ -1,0 +1,101 @@
+#include "product_row.h"
+
+#include <array>
+
+#include "text.h"
+
+namespace kestrin::catalog {
+
+std::string statusIcon(const std::string& status) {
+  struct Icon {
+    const char* code;
+    const char* html;
+  };
+  static constexpr std::array<Icon, 7> kIcons = {{
+      {"u", "<img src=\"images\\used.gif\">"},
+      {"p", "<img src=\"images\\promo.gif\">"},
+      {"o", "<img src=\"images\\openbox.GIF\">"},
+      {"r", "<img src=\"images\\refurbish.gif\">"},
+      {"l", "<img src=\"images\\pulls.gif\">"},
+      {"1", "<img src=\"images\\new.gif\">"},
+      {"v", "<img src=\"images\\valuepack.gif\">"},
+  }};
+  for (const Icon& icon : kIcons) {
+    if (status == icon.code) return icon.html;
+  }
+  return {};
+}
+
+namespace {
+std::string cartLink(const std::string& partNum, const char* flag) {
+  return "<a href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" + partNum +
+         "&qty=1&featured=" + flag + "\">";
+}
+}  // namespace
+
+CartChoice buyButton(const std::string& partNum, const char* flag) {
+  return {cartLink(partNum, flag) + "<img src=\"images/buy.gif\" border=0></a>", true};
+}
+
+CartChoice cartChoice(const std::string& priceOptions, const std::string& partNum,
+                      const char* flag) {
+  const std::string option = lower(priceOptions);
+  if (option.empty() || isNumeric(option)) return buyButton(partNum, flag);
+  if (option == "call")
+    return {"<a href=\"contactus.asp\"><img src=\"images/callSmall.gif\" border=\"0\"></a>", false};
+  if (option == "d")
+    return {cartLink(partNum, flag) + "<img src=\"images/donate.gif\" border=0></a>", true};
+  if (option == "n") {
+    return {"<a href=\"c_final.asp?featured=true&price=n&partno=" + partNum +
+                "\"><img src=\"images/moreinfoSmall.gif\" border=\"0\"></a>",
+            false};
+  }
+  return {"<a target=\"_blank\" href=\"" + priceOptions +
+              "\"><img src=\"images/moreinfoSmall.gif\" border=\"0\"></a>",
+          false};
+}
+
+ShopDetails lookUpShopDetails(db::Connection& conn, std::string& sql, const std::string& partNum,
+                              const char* flag, const char* priceOptionsColumn) {
+  ShopDetails details;
+  sql = std::string("select picture,") + priceOptionsColumn + " from products where part_num='" +
+        sqlEscape(partNum) + "'";
+  db::Recordset product = conn.execute(sql);
+  if (product.eof()) {
+    details.cart = buyButton(partNum, flag);
+    return details;
+  }
+  details.found = true;
+  sql = "select * from pictures where part_num='" + sqlEscape(partNum) + "' order by positions";
+  db::Recordset pictures = conn.execute(sql);
+  if (!pictures.eof()) {
+    const std::string picture = pictures.field("picture").text();
+    details.picture =
+        "<a href=\"#\" onclick=\"javascript:window.open('viewpicture.asp?picture=" + trim(picture) +
+        "','ViewPicture','width=500,height=500,scrollbars,resizable'); return false\">" +
+        "<br><img src=\"images/special/" + picture + "\" width=60 border=0>" + "</a>";
+  }
+  details.cart = cartChoice(trim(product.field("priceOptions").text()), partNum, flag);
+  return details;
+}
+
+bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partNum) {
+  sql = "select * from products where part_num='" + sqlEscape(partNum) + "' and (" +
+        "showSizes <> 0 or showColors <> 0 or showStyles <> 0 or showTextures <> 0 or showFlavors "
+        "<> 0 or "
+        "showPackaging <> 0 or showSingle <> 0 or showGender <> 0)";
+  return !conn.execute(sql).eof();
+}
+
+std::string priceCell(bool inStock, bool showPrice, const std::string& priceText) {
+  std::string cell = inStock ? "<b>" : "";
+  if (showPrice && isNumeric(priceText)) {
+    cell += "$" + displayMoney(val(priceText));
+  } else {
+    cell += "<a class=\"slink2\" href=\"contactus.asp\"><b>CALL</b></a>";
+  }
+  if (inStock) cell += "</b>";
+  return cell;
+}
+
+}  // namespace kestrin::catalog

@@ -1,0 +1,116 @@
+// The product results table with which every listing ends: one page of the listing statement
+// in `sql`, with count and page lines, priced rows and page links.
+#include "kestrin/ecat.h"
+#include "product_row.h"
+#include "text.h"
+
+namespace kestrin {
+
+void eCat::displayResults(const std::string& nextLink, const std::string& prevLink,
+                          const std::string& strFrom, const std::string& customerid,
+                          bool strCustDb) {
+  const char* flag = flagText(strCustDb);
+  const bool vendorColumn = strFrom != "manuf";
+
+  // The listing is paged in the database: only the count and the rows of the shown page are read.
+  db::Command listing;
+  listing.setActiveConnection(optTDdata != "yes" || strCustDb ? conn : connTD);
+  listing.commandText = sql;
+  rs = db::Recordset();
+  rs.open(listing, db::CursorType::Keyset, db::LockType::ReadOnly);
+
+  if (rs.eof()) {
+    if (noRecords && (!strCustDb || strFrom == "search2nd")) {
+      strR +=
+          "<br><br>We are sorry, there is no item available matching your search criteria.<br><br>";
+    }
+    return;
+  }
+
+  sql = "select upsize from cart where sessionid='upsize'";
+  rsdate = conn.execute(sql);
+  const std::string stockNote = rsdate.eof() ? "" : rsdate.field("upsize").text();
+
+  rs.setPageSize(iPageSize.value());
+  const long long pageCount = rs.pageCount();
+  const long long recordCount = rs.recordCount();
+  if (iPageCurrent.value() > pageCount) iPageCurrent = I2(pageCount);
+  if (iPageCurrent.value() < 1) iPageCurrent = 1;
+  rs.setAbsolutePage(iPageCurrent.value());
+
+  strR += "</center>Found: <b>" + countText(static_cast<double>(recordCount)) + "</b> items. ";
+  strR += "<font class=\"text\">Displaying page <b>" + iPageCurrent.text() + "</b> of <b>" +
+          std::to_string(pageCount) + "</b></font><br>";
+  strR +=
+      "<b>Click on In Stock Quantity for <font color=\"red\">REAL-TIME STOCK "
+      "INFORMATION</font></b></font>";
+  strR += "<table cellpadding=1 cellspacing=1 border=0 class=\"stext\" width=\"100%\"><tr><td>";
+  strR += "<table bgcolor=\"" + borderColor +
+          "\" cellpadding=2 cellspacing=1 border=0 class=\"stext\" width=\"100%\">";
+  strR += "<TR class=\"sWhiteLink\" bgcolor=\"" + darkColor + "\" align=\"center\">";
+  strR += "<TD><b>Item #</b></TD>";
+  if (vendorColumn) strR += "<TD><b>Vendor</b></TD>";
+  strR += "<TD><b>Items</b></TD><TD><b>Picture</b></td><TD><b>Price</b></TD>";
+  strR += "<TD><b>Stock</b><br><font class=\"stext\">" + stockNote + "</font></TD>";
+  strR += "<TD><b>Cart</b></TD></TR>";
+
+  for (int written = 0; written < iPageSize.value() && !rs.eof(); ++written, rs.moveNext()) {
+    const std::string partNum = rs.field("p_part_num").text();
+
+    std::string priceText;
+    const Variant& cost = rs.field("p_cost");
+    if (cost.isNumeric()) {
+      const float rate = getRates(rs.field("grp").text());
+      const float discount = getDiscount(customerid);
+      priceText = plainMoney(cost.number() * rate * discount);
+    }
+    const Variant& qty = rs.field("p_qty");
+    const bool inStock = qty.isNumeric() && qty.number() > 0;
+    const std::string status = trim(rs.field("p_status").text());
+    const std::string icon = catalog::statusIcon(status);
+
+    strR += std::string("<tr valign=\"top\"bgcolor=\"") +
+            (written % 2 == 0 ? catColor : "#ffffff") + "\">";
+    strR += "<td>" + trim(rs.field("p_manu_part").text()) + "</td>";
+    if (vendorColumn) strR += "<td>" + textBefore(trim(rs.field("m_name").text()), "-") + "</td>";
+
+    strR += "<td>" + icon + (icon.empty() ? "" : "<br>");
+    strR += "<a class=\"slink2\" href=\"c_final.asp?featured=" + std::string(flag) +
+            "&price=" + priceText + "&partno=" + partNum + "\">" + rs.field("p_descr").text() +
+            "</a>";
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum)) {
+      strR += "<br><br><a class=\"slink2\" href=\"c_final.asp?featured=True&price=" + priceText +
+              "&partno=" + partNum + "\">Select additional product options</a>";
+    }
+    if (status == "1") strR += "<img src=\"images/spacer.gif\" width=\"5\">";
+    strR += "</td><td align=\"center\">";
+
+    catalog::CartChoice cart = catalog::buyButton(partNum, flag);
+    if (optTDdata != "yes") {
+      catalog::ShopDetails shop =
+          catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOPtions");
+      strR += shop.picture;
+      cart = shop.cart;
+    }
+    strR += "</td>";
+
+    strR +=
+        "<td align=\"right\">" + catalog::priceCell(inStock, cart.showPrice, priceText) + "<br>";
+    strR += "<a class=\"slink2\" href=\"compare.asp?partno=" + partNum + "&featured=" + flag +
+            "\"><b>compare</b></a></td>";
+    strR +=
+        "<td align=\"center\"><a class=\"slink2\" "
+        "href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
+        partNum + "&featured=" + flag + "\">" + (inStock ? qty.text() : "Inquire") + "</a></td>";
+    strR += "<td align=\"center\">" + cart.button + "</a></td></tr>";
+  }
+
+  strR += "</table></td></tr><tr><td align=\"right\">";
+  if (iPageCurrent.value() != 1)
+    strR += prevLink + "<img src=\"images/Previouse.gif\" border=0></a>";
+  if (iPageCurrent.value() < pageCount)
+    strR += nextLink + "<img src=\"images/Next.gif\" border=0></a>";
+  strR += "</td></tr></table><br><br>";
+}
+
+}  // namespace kestrin
