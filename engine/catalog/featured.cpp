@@ -1,5 +1,7 @@
 // Featured items: the shop's own products that match a request, shown above a listing of
 // distributor products, paged on their own.
+#include "featured.h"
+
 #include "kestrin/ecat.h"
 #include "product_row.h"
 #include "text.h"
@@ -19,32 +21,32 @@ const char* const kWithVendorHead =
 
 }  // namespace
 
-void eCat::displayFeatured(const std::string& stype, const std::string& keyword,
-                           const std::string& strFrom, const std::string& customerid,
-                           I2 FeaturedPage, const std::string& prevLink,
-                           const std::string& nextLink) {
-  std::string statement;
+namespace catalog {
+
+std::optional<std::string> featuredStatement(const std::string& stype, const std::string& keyword,
+                                             const std::string& strFrom) {
   if (stype == "manuf") {
     const std::string name = trim(textBefore(trim(keyword), "-"));
-    if (name.empty()) return;
-    statement =
-        "select distinct products.grp as grp,products.descr as p_descr, products.part_num as "
-        "p_part_num, "
-        "products.manu_part as p_manu_part, products.qty as p_qty, products.cost as p_cost, "
-        "products.status as "
-        "p_status from products,manuf where products.vend_code=manuf.vend_code and manuf.vend_name "
-        "like '%" +
-        sqlEscape(name) + "%'";
-  } else if (stype == "all" || stype == "category") {
+    if (name.empty()) return std::nullopt;
+    return "select distinct products.grp as grp,products.descr as p_descr, products.part_num as "
+           "p_part_num, "
+           "products.manu_part as p_manu_part, products.qty as p_qty, products.cost as p_cost, "
+           "products.status as "
+           "p_status from products,manuf where products.vend_code=manuf.vend_code and "
+           "manuf.vend_name like '%" +
+           sqlEscape(name) + "%'";
+  }
+  if (stype == "all" || stype == "category") {
     const std::string text = trim(keyword);
-    if (text.empty()) return;
-    statement =
+    if (text.empty()) return std::nullopt;
+    std::string statement =
         std::string(kWithVendorHead) +
         "comgrp,comcat,comsub,products,manuf where products.vend_code = manuf.vend_code "
         "and products.grp=comsub.grp and products.cat=comsub.cat and products.sub=comsub.sub "
         "and comsub.grp=comcat.grp and comsub.cat=comcat.cat and products.grp=comcat.grp and "
         "products.grp=comgrp.grp and products.cat=comcat.cat ";
     const bool descriptionOnly = stype == "category" && strFrom == "searchII";
+    // Words are split at each single blank, so two blanks in a row make an empty word.
     for (const std::string& raw : split(replaceAll(text, "-", ""), " ")) {
       const std::string word = sqlEscape(raw);
       if (descriptionOnly) {
@@ -55,14 +57,26 @@ void eCat::displayFeatured(const std::string& stype, const std::string& keyword,
                      "%' or products.manu_part like '%" + sqlEscape(keyword) + "%') ";
       }
     }
-  } else if (stype == "manupart") {
-    statement = std::string(kWithVendorHead) +
-                "products,manuf where products.vend_code = manuf.vend_code " +
-                "and products.manu_part like '%" + sqlEscape(keyword) + "%'";
-  } else {
-    return;
+    return statement;
   }
-  displayFeaturedTable(nextLink, prevLink, FeaturedPage, stype, customerid, true, statement);
+  if (stype == "manupart") {
+    return std::string(kWithVendorHead) +
+           "products,manuf where products.vend_code = manuf.vend_code " +
+           "and products.manu_part like '%" + sqlEscape(keyword) + "%'";
+  }
+  return std::nullopt;
+}
+
+}  // namespace catalog
+
+void eCat::displayFeatured(const std::string& stype, const std::string& keyword,
+                           const std::string& strFrom, const std::string& customerid,
+                           I2 FeaturedPage, const std::string& prevLink,
+                           const std::string& nextLink) {
+  // The filters of the listings do not apply to featured items.
+  if (auto statement = catalog::featuredStatement(stype, keyword, strFrom)) {
+    displayFeaturedTable(nextLink, prevLink, FeaturedPage, stype, customerid, true, *statement);
+  }
 }
 
 void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& prevLink,
