@@ -30,9 +30,10 @@ CREATE TABLE products (
   showSingle    INTEGER NOT NULL DEFAULT 0,
   showGender    INTEGER NOT NULL DEFAULT 0
 );
--- Listings of a category or subcategory, in manufacturer and cost order.
+-- Listings of a category or subcategory, in manufacturer and cost order. The category index also
+-- holds the columns the filters test, so that a listing is counted from the index alone.
 CREATE INDEX products_listing ON products (cat, grp, sub, vend_code, cost);
-CREATE INDEX products_category ON products (cat, grp, vend_code, cost);
+CREATE INDEX products_category ON products (cat, grp, vend_code, cost, sub, part_num);
 -- Listings of a manufacturer, in cost order.
 CREATE INDEX products_vendor ON products (vend_code, cost);
 CREATE INDEX products_grp ON products (grp);

@@ -10,8 +10,9 @@ namespace {
 class PricesTest : public SiteTest {
  protected:
   void markup(const std::string& code, double rate, const std::string& customer = "") {
-    site.exec(Database::Main, "INSERT INTO markup (markupid, rate, customerid) VALUES ('" + code + "', " +
-                                  std::to_string(rate) + ", " + (customer.empty() ? "NULL" : "'" + customer + "'") + ")");
+    site.exec(Database::Main, "INSERT INTO markup (markupid, rate, customerid) VALUES ('" + code +
+                                  "', " + std::to_string(rate) + ", " +
+                                  (customer.empty() ? "NULL" : "'" + customer + "'") + ")");
   }
   void open() { cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword); }
   int32_t failure(const std::function<void()>& call) {
@@ -75,8 +76,9 @@ TEST_F(PricesTest, CustomerRateIsADiscountHereAndAMarkupInGetRatesII) {
 }
 
 TEST_F(PricesTest, GetRatesIIFailsWithoutGroupOrDefaultRow) {
-  EXPECT_EQ(failure([&] { cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword); }),
-            kErrNoCurrentRecord);
+  EXPECT_EQ(
+      failure([&] { cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword); }),
+      kErrNoCurrentRecord);
   markup("m001", 15);
   EXPECT_EQ(cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword), 1.15f);
 }
@@ -89,9 +91,11 @@ TEST_F(PricesTest, HandlingRatesHaveNoFallback) {
   EXPECT_EQ(failure([&] { cat.getHandlingRates("h999"); }), kErrNoCurrentRecord);
   EXPECT_EQ(failure([&] { cat.getHandlingRates(" h002"); }), kErrNoCurrentRecord);  // not trimmed
   cat.closedb();
-  EXPECT_EQ(cat.getHandlingRatesII("h002", SiteFixture::kSiteId, SiteFixture::kPassword), Variant(1.055));
-  EXPECT_EQ(failure([&] { cat.getHandlingRatesII("x", SiteFixture::kSiteId, SiteFixture::kPassword); }),
-            kErrNoCurrentRecord);
+  EXPECT_EQ(cat.getHandlingRatesII("h002", SiteFixture::kSiteId, SiteFixture::kPassword),
+            Variant(1.055));
+  EXPECT_EQ(
+      failure([&] { cat.getHandlingRatesII("x", SiteFixture::kSiteId, SiteFixture::kPassword); }),
+      kErrNoCurrentRecord);
 }
 
 TEST_F(PricesTest, CodesHoldingQuotesAreOnlyValues) {

@@ -28,8 +28,10 @@ class CatalogTest : public SiteTest {
  protected:
   static std::string q(const std::string& s);
 
-  void addGroup(Database db, const std::string& grp, const std::string& descr, const std::string& letter = "");
-  void addCategory(Database db, const std::string& grp, const std::string& cat, const std::string& descr);
+  void addGroup(Database db, const std::string& grp, const std::string& descr,
+                const std::string& letter = "");
+  void addCategory(Database db, const std::string& grp, const std::string& cat,
+                   const std::string& descr);
   void addSub(Database db, const std::string& grp, const std::string& cat, const std::string& sub,
               const std::string& descr);
   void addManuf(Database db, const std::string& code, const std::string& name);
@@ -39,8 +41,8 @@ class CatalogTest : public SiteTest {
   void addPicture(const std::string& part, const std::string& picture, int position);
 
   // opendb-free page call helpers.
-  std::string items(const std::string& grp, const std::string& cat, const std::string& subcat = "", I2 page = 0,
-                    bool custDb = false);
+  std::string items(const std::string& grp, const std::string& cat, const std::string& subcat = "",
+                    I2 page = 0, bool custDb = false);
 
   eCat cat;
 };

@@ -28,7 +28,8 @@ class ListingTest : public CatalogTest {
     CatalogTest::SetUp();
     site.setPreference("optTDdata", "no");
     site.setPreference("colorSchema", "blue");
-    site.exec(Database::Main, "INSERT INTO cart (sessionid, upsize) VALUES ('upsize', 'Updated hourly')");
+    site.exec(Database::Main,
+              "INSERT INTO cart (sessionid, upsize) VALUES ('upsize', 'Updated hourly')");
     for (Database db : {Database::Main, Database::TechData}) {
       addGroup(db, "A1", "Notebooks");
       addCategory(db, "A1", "010", "Ultrabooks");
@@ -89,9 +90,11 @@ class ListingTest : public CatalogTest {
     addPicture("P01", "p01-front.jpg ", 1);
   }
 
-  std::string manuf(const std::string& vendor, I2 page = 0, bool custDb = false, const std::string& grp = "",
-                    const std::string& c = "") {
-    return cat.displayManuf(vendor, page, grp, c, "", "", custDb, 0, SiteFixture::kSiteId, SiteFixture::kPassword)
+  std::string manuf(const std::string& vendor, I2 page = 0, bool custDb = false,
+                    const std::string& grp = "", const std::string& c = "") {
+    return cat
+        .displayManuf(vendor, page, grp, c, "", "", custDb, 0, SiteFixture::kSiteId,
+                      SiteFixture::kPassword)
         .text();
   }
   std::string manufList(const std::string& from = "", const std::string& prefix = "") {
@@ -117,7 +120,8 @@ TEST_F(ListingTest, SecondPageHoldsTheLastEight) {
   addShopListing();
   const std::string html = items("A1", "010", "", 2, true);
   expectGolden("catalog/golden/items_page2.html", html);
-  EXPECT_NE(html.find("</center>Found: <b>23</b> items. <font class=\"text\">Displaying page <b>2</b> of <b>2</b>"),
+  EXPECT_NE(html.find("</center>Found: <b>23</b> items. <font class=\"text\">Displaying page "
+                      "<b>2</b> of <b>2</b>"),
             std::string::npos);
   EXPECT_EQ(count(html, "<tr valign=\"top\""), 8);
 }
@@ -143,9 +147,11 @@ TEST_F(ListingTest, FooterArrowsOnFirstMiddleAndLastPages) {
     EXPECT_EQ(footer.find(prev) != std::string::npos, c.hasPrev) << footer;
     EXPECT_EQ(footer.find(next) != std::string::npos, c.hasNext) << footer;
     if (c.hasNext) {
-      EXPECT_NE(footer.find("<a href=\"c_4b.asp?group=A1&category=010&subcategory=&image=&stype=&filter=&page=" +
-                            std::to_string(c.page + 1) + "&key=&featured=False&featuredpage=1\">" + next),
-                std::string::npos);
+      EXPECT_NE(
+          footer.find(
+              "<a href=\"c_4b.asp?group=A1&category=010&subcategory=&image=&stype=&filter=&page=" +
+              std::to_string(c.page + 1) + "&key=&featured=False&featuredpage=1\">" + next),
+          std::string::npos);
     }
   }
 }
@@ -156,7 +162,8 @@ TEST_F(ListingTest, PagesOutsideTheRangeAreClamped) {
   EXPECT_NE(first.find("Displaying page <b>1</b> of <b>2</b>"), std::string::npos);
   EXPECT_EQ(cat.iPageCurrent.value(), 1);
   // Page 0 shows page 1; its links carry page=2 and page=0, and only the next one is shown.
-  EXPECT_NE(first.find("&page=2&key=&featured=False&featuredpage=1\"><img src=\"images/Next.gif\""), std::string::npos);
+  EXPECT_NE(first.find("&page=2&key=&featured=False&featuredpage=1\"><img src=\"images/Next.gif\""),
+            std::string::npos);
   EXPECT_EQ(first.find("Previouse.gif"), std::string::npos);
 
   std::string beyond = items("A1", "010", "", 99);
@@ -169,7 +176,8 @@ TEST_F(ListingTest, PageLinksOverflowAtTheEndsOfTheSixteenBitRange) {
   addShopListing();
   EXPECT_EQ(failure([&] { items("A1", "010", "", 32767); }), kErrOverflow);
   EXPECT_EQ(failure([&] { items("A1", "010", "", -32768); }), kErrOverflow);
-  EXPECT_NE(items("A1", "010", "", 32766).find("Displaying page <b>2</b> of <b>2</b>"), std::string::npos);
+  EXPECT_NE(items("A1", "010", "", 32766).find("Displaying page <b>2</b> of <b>2</b>"),
+            std::string::npos);
   EXPECT_EQ(failure([&] { manuf("AC", 32767); }), kErrOverflow);
   EXPECT_EQ(failure([&] { manuf("AC", 32766); }), 0);
 }
@@ -181,8 +189,8 @@ TEST_F(ListingTest, PricesUseTheGroupMarkupAndTheCustomerDiscount) {
   std::string html = items("A1", "010");
   EXPECT_NE(html.find("price=115.00&partno=P1\">Drive</a>"), std::string::npos);
   EXPECT_NE(html.find("<b>$115.00</b>"), std::string::npos);
-  html = cat.displayItems("A1", "010", "", "", 1, "", "", "", "C10002", false, 0, SiteFixture::kSiteId,
-                          SiteFixture::kPassword);
+  html = cat.displayItems("A1", "010", "", "", 1, "", "", "", "C10002", false, 0,
+                          SiteFixture::kSiteId, SiteFixture::kPassword);
   EXPECT_NE(html.find("price=103.50&partno=P1\">Drive</a>"), std::string::npos);
 }
 
@@ -190,15 +198,18 @@ TEST_F(ListingTest, BreadcrumbShowsWhatTheDescriptionsHave) {
   addSub(Database::Main, "A1", "010", "01", " Thin ");
   addProduct(Database::Main, {.part = "P1", .manuPart = "M1", .descr = "Drive", .sub = "01"});
   const std::string crumb =
-      "<b><a href=\"c_2.asp?image=&group=A1\">Notebooks</a>: <a href=\"c_3.asp?image=&group=A1&category=010\">"
+      "<b><a href=\"c_2.asp?image=&group=A1\">Notebooks</a>: <a "
+      "href=\"c_3.asp?image=&group=A1&category=010\">"
       "Ultrabooks</a>: Thin</b><br></center>Found:";
   EXPECT_EQ(items("A1", "010", "01").substr(0, crumb.size()), crumb);
   // A missing category row shows the group's name, a missing group row an empty name.
   EXPECT_EQ(items("A1", "099"),
-            "<b><a href=\"c_2.asp?image=&group=A1\">Notebooks</a>: <a href=\"c_3.asp?image=&group=A1&category=099\">"
+            "<b><a href=\"c_2.asp?image=&group=A1\">Notebooks</a>: <a "
+            "href=\"c_3.asp?image=&group=A1&category=099\">"
             "Notebooks</a>: </b><br>");
   EXPECT_EQ(items("Z9", "099"),
-            "<b><a href=\"c_2.asp?image=&group=Z9\"></a>: <a href=\"c_3.asp?image=&group=Z9&category=099\"></a>: "
+            "<b><a href=\"c_2.asp?image=&group=Z9\"></a>: <a "
+            "href=\"c_3.asp?image=&group=Z9&category=099\"></a>: "
             "</b><br>");
 }
 
@@ -211,19 +222,26 @@ TEST_F(ListingTest, TheFullFilterClauseInKindOrder) {
   addProduct(Database::Main, {.part = "P1", .manuPart = "M1", .descr = "Drive"});
   // The GRP row for the viewed group hides the whole listing; the statement is left in sql.
   items("A1", "010");
-  EXPECT_EQ(cat.sql,
-            "SELECT products.grp as grp,products.descr as p_descr, products.manu_part as p_manu_part, "
-            "products.part_num as p_part_num, products.qty as p_qty, products.cost as p_cost, products.status as "
-            "p_status, manuf.vend_name as m_name FROM products,manuf WHERE (products.cat='010' and "
-            "products.grp='A1' and products.vend_code=manuf.vend_code)  and grp <> 'A1' and grp <> 'B1' and cat "
-            "<> '020' and grp <> 'C1' and cat <> '030' and sub <> '01' and products.vend_code <> 'QRM' and "
-            "products.part_num <> 'KS-1' ORDER BY products.vend_code,products.cost");
+  EXPECT_EQ(
+      cat.sql,
+      "SELECT products.grp as grp,products.descr as p_descr, products.manu_part as p_manu_part, "
+      "products.part_num as p_part_num, products.qty as p_qty, products.cost as p_cost, "
+      "products.status as "
+      "p_status, manuf.vend_name as m_name FROM products,manuf WHERE (products.cat='010' and "
+      "products.grp='A1' and products.vend_code=manuf.vend_code)  and grp <> 'A1' and grp <> 'B1' "
+      "and cat "
+      "<> '020' and grp <> 'C1' and cat <> '030' and sub <> '01' and products.vend_code <> 'QRM' "
+      "and "
+      "products.part_num <> 'KS-1' ORDER BY products.vend_code,products.cost");
 }
 
 TEST_F(ListingTest, CategoryFiltersHideEveryRowOfTheirGroupAndOfTheirCategory) {
-  addProduct(Database::Main, {.part = "P1", .manuPart = "M1", .descr = "In A1/010", .grp = "A1", .cat = "010"});
-  addProduct(Database::Main, {.part = "P2", .manuPart = "M2", .descr = "In B1/010", .grp = "B1", .cat = "010"});
-  addProduct(Database::Main, {.part = "P3", .manuPart = "M3", .descr = "In B1/020", .grp = "B1", .cat = "020"});
+  addProduct(Database::Main,
+             {.part = "P1", .manuPart = "M1", .descr = "In A1/010", .grp = "A1", .cat = "010"});
+  addProduct(Database::Main,
+             {.part = "P2", .manuPart = "M2", .descr = "In B1/010", .grp = "B1", .cat = "010"});
+  addProduct(Database::Main,
+             {.part = "P3", .manuPart = "M3", .descr = "In B1/020", .grp = "B1", .cat = "020"});
   addFilter("GRPCAT", "A1|020");  // names A1 and 020: hides all of A1 and every category 020
   EXPECT_EQ(items("A1", "010").find("In A1/010"), std::string::npos);
   EXPECT_NE(items("B1", "010").find("In B1/010"), std::string::npos);
@@ -232,28 +250,34 @@ TEST_F(ListingTest, CategoryFiltersHideEveryRowOfTheirGroupAndOfTheirCategory) {
 
 TEST_F(ListingTest, SearchKeyNarrowsOnlyAnUnfilteredSubcategoryListing) {
   for (const char* d : {"Red cable", "Blue cable", "Red mouse"}) {
-    addProduct(Database::Main, {.part = d, .manuPart = std::string("MP-") + d, .descr = d, .sub = "01"});
+    addProduct(Database::Main,
+               {.part = d, .manuPart = std::string("MP-") + d, .descr = d, .sub = "01"});
   }
   for (int i = 0; i < 15; ++i) {
     const std::string d = "Green cable " + std::to_string(i);
     addProduct(Database::Main, {.part = d, .manuPart = "MP-" + d, .descr = d, .sub = "01"});
   }
   auto narrowed = [&](const std::string& sub, const std::string& key, const std::string& stype) {
-    return cat.displayItems("A1", "010", sub, "", 1, key, "yes", stype, "", false, 0, SiteFixture::kSiteId,
-                            SiteFixture::kPassword);
+    return cat.displayItems("A1", "010", sub, "", 1, key, "yes", stype, "", false, 0,
+                            SiteFixture::kSiteId, SiteFixture::kPassword);
   };
   EXPECT_NE(narrowed("01", "red", "").find("Found: <b>2</b>"), std::string::npos);
-  // Every link repeats the key, the filter and the search type, so the next page keeps the narrowing.
+  // Every link repeats the key, the filter and the search type, so the next page keeps the
+  // narrowing.
   std::string html = narrowed("01", "cable", "descr");
   EXPECT_NE(html.find("Found: <b>17</b>"), std::string::npos);
-  EXPECT_NE(html.find("<a href=\"c_4b.asp?group=A1&category=010&subcategory=01&image=&stype=descr&filter=yes&page=2"
+  EXPECT_NE(html.find("<a "
+                      "href=\"c_4b.asp?group=A1&category=010&subcategory=01&image=&stype=descr&"
+                      "filter=yes&page=2"
                       "&key=cable&featured=False&featuredpage=1\">"),
             std::string::npos);
   EXPECT_NE(narrowed("01", "MP-Blue", "psearch").find("Found: <b>1</b>"), std::string::npos);
   EXPECT_EQ(narrowed("01", "100%' or '1'='1", "").find("Found:"), std::string::npos);
-  EXPECT_NE(narrowed("", "red", "").find("Found: <b>18</b>"), std::string::npos);  // no subcategory: no effect
+  EXPECT_NE(narrowed("", "red", "").find("Found: <b>18</b>"),
+            std::string::npos);  // no subcategory: no effect
   addFilter("PRODUCT", "nothing");
-  EXPECT_NE(narrowed("01", "red", "").find("Found: <b>18</b>"), std::string::npos);  // a filter row: no effect
+  EXPECT_NE(narrowed("01", "red", "").find("Found: <b>18</b>"),
+            std::string::npos);  // a filter row: no effect
 }
 
 TEST_F(ListingTest, HostileRequestValuesOnlyFindNothing) {
@@ -268,14 +292,17 @@ TEST_F(ListingTest, HostileRequestValuesOnlyFindNothing) {
   }
   EXPECT_EQ(site.value(Database::Main, "select count(*) from products"), "23");
   // Echoed into the page, a value stays inside its attribute.
-  EXPECT_NE(items("A1\"><script>", "010").find("c_2.asp?image=&group=A1&quot;&gt;&lt;script&gt;\">"), std::string::npos);
+  EXPECT_NE(
+      items("A1\"><script>", "010").find("c_2.asp?image=&group=A1&quot;&gt;&lt;script&gt;\">"),
+      std::string::npos);
 }
 
 TEST_F(ListingTest, MissingTechDataDatabaseStillListsFromTheMainDatabase) {
-  for (const char* name : {"gfontName", "varCheckIM", "siteTitle", "siteCname", "siteAddress", "siteCity",
-                           "siteState", "siteZip", "siteCountry", "sitePhone1", "sitePhone2", "siteFax",
-                           "siteEmail", "siteEmailSales", "siteEmailSupport", "siteEmailSMS", "optInterOrder",
-                           "optSSL", "optCCUsername", "optCCPassword"}) {
+  for (const char* name :
+       {"gfontName",    "varCheckIM",    "siteTitle", "siteCname",      "siteAddress",
+        "siteCity",     "siteState",     "siteZip",   "siteCountry",    "sitePhone1",
+        "sitePhone2",   "siteFax",       "siteEmail", "siteEmailSales", "siteEmailSupport",
+        "siteEmailSMS", "optInterOrder", "optSSL",    "optCCUsername",  "optCCPassword"}) {
     site.setPreference(name, "x");
   }
   addShopListing();
@@ -298,34 +325,42 @@ class FeaturedTest : public ListingTest {
   }
   void addDistributorRows(int n) {
     for (int i = 0; i < n; ++i) {
-      addProduct(Database::TechData, {.part = "TD-" + std::to_string(i), .manuPart = "T" + std::to_string(i),
-                                      .descr = "Distributor item", .cost = 20.0 + i, .priceOptions = "call"});
+      addProduct(Database::TechData, {.part = "TD-" + std::to_string(i),
+                                      .manuPart = "T" + std::to_string(i),
+                                      .descr = "Distributor item",
+                                      .cost = 20.0 + i,
+                                      .priceOptions = "call"});
     }
   }
   void addFeaturedRows(int n, const std::string& descr = "Ultrabooks special") {
     for (int i = 0; i < n; ++i) {
       char part[16];
       std::snprintf(part, sizeof part, "F%02d", i);
-      addProduct(Database::Main, {.part = part, .manuPart = std::string("FM") + part, .descr = descr,
-                                  .sub = "01", .cost = 30.0 + i});
+      addProduct(Database::Main, {.part = part,
+                                  .manuPart = std::string("FM") + part,
+                                  .descr = descr,
+                                  .sub = "01",
+                                  .cost = 30.0 + i});
     }
   }
   std::string itemsOnFeaturedPage(int featuredPage) {
-    return cat.displayItems("A1", "010", "", "", 1, "", "", "", "", false, featuredPage, SiteFixture::kSiteId,
-                            SiteFixture::kPassword);
+    return cat.displayItems("A1", "010", "", "", 1, "", "", "", "", false, featuredPage,
+                            SiteFixture::kSiteId, SiteFixture::kPassword);
   }
 };
 
 TEST_F(FeaturedTest, DistributorListingUnderTheShopsFeaturedItems) {
   addSub(Database::Main, "A1", "010", "01", "Thin and light");
   addFeaturedRows(2);
-  site.exec(Database::Main, "UPDATE products SET priceOptions = 'call', qty = 0 WHERE part_num = 'F01'");
+  site.exec(Database::Main,
+            "UPDATE products SET priceOptions = 'call', qty = 0 WHERE part_num = 'F01'");
   addPicture("F00", "f00.jpg", 1);
   addDistributorRows(16);
   const std::string html = items("A1", "010", "", 1, true);
   expectGolden("catalog/golden/items_distributor.html", html);
   // The request's True reaches the links, while the listing is of distributor products.
-  EXPECT_NE(html.find("&page=2&key=&featured=True&featuredpage=1\"><img src=\"images/Next.gif\""), std::string::npos);
+  EXPECT_NE(html.find("&page=2&key=&featured=True&featuredpage=1\"><img src=\"images/Next.gif\""),
+            std::string::npos);
   EXPECT_NE(html.find("c_final.asp?featured=False&price=20.00&partno=TD-0"), std::string::npos);
 }
 
@@ -334,14 +369,16 @@ TEST_F(FeaturedTest, SixteenFeaturedRowsMakeTwoPages) {
   addFeaturedRows(16);
   addDistributorRows(1);
   std::string html = itemsOnFeaturedPage(0);
-  EXPECT_NE(html.find("<br><font color=\"navy\"><b>Featured Items:</b></font><br><font color=\"navy\" "
-                      "size=\"-2\">Displaying page <b>1</b> of <b>2</b></font><br>"),
-            std::string::npos);
+  EXPECT_NE(
+      html.find("<br><font color=\"navy\"><b>Featured Items:</b></font><br><font color=\"navy\" "
+                "size=\"-2\">Displaying page <b>1</b> of <b>2</b></font><br>"),
+      std::string::npos);
   std::string featured = between(html, "Featured Items:", "</table><br><br>");
   EXPECT_EQ(count(featured, "<tr valign=\"top\""), 15);
   EXPECT_EQ(count(featured, "<tr><td height=1 bgcolor=\"#999999\" colspan=8></td></tr>"), 15);
   EXPECT_EQ(featured.find("Previouse.gif"), std::string::npos);
-  EXPECT_NE(featured.find("&page=1&key=&featured=False&featuredpage=2\"><img src=\"images/next.gif\" border=0></a>&nbsp;&nbsp;"),
+  EXPECT_NE(featured.find("&page=1&key=&featured=False&featuredpage=2\"><img "
+                          "src=\"images/next.gif\" border=0></a>&nbsp;&nbsp;"),
             std::string::npos);
 
   // A featured page beyond the last shows the last and names it.
@@ -349,7 +386,8 @@ TEST_F(FeaturedTest, SixteenFeaturedRowsMakeTwoPages) {
   featured = between(html, "Featured Items:", "</table><br><br>");
   EXPECT_NE(featured.find("Displaying page <b>2</b> of <b>2</b>"), std::string::npos);
   EXPECT_EQ(count(featured, "<tr valign=\"top\""), 1);
-  EXPECT_NE(featured.find("&featuredpage=4\"><img src=\"images/Previouse.gif\""), std::string::npos);
+  EXPECT_NE(featured.find("&featuredpage=4\"><img src=\"images/Previouse.gif\""),
+            std::string::npos);
 }
 
 TEST_F(FeaturedTest, FifteenFeaturedRowsHaveNoPageLine) {
@@ -362,7 +400,8 @@ TEST_F(FeaturedTest, FifteenFeaturedRowsHaveNoPageLine) {
 }
 
 TEST_F(FeaturedTest, EmptyListingAfterNoFeaturedItemsSaysSorry) {
-  const std::string sorry = "<br><br>We are sorry, there is no item available matching your search criteria.<br><br>";
+  const std::string sorry =
+      "<br><br>We are sorry, there is no item available matching your search criteria.<br><br>";
   std::string html = items("A1", "010", "", 1, false);
   EXPECT_EQ(html.substr(html.size() - sorry.size()), sorry);
   EXPECT_TRUE(cat.noRecords);
@@ -375,27 +414,38 @@ TEST_F(FeaturedTest, EmptyListingAfterNoFeaturedItemsSaysSorry) {
 
 TEST(FeaturedStatementTest, WordsAndTheirTerms) {
   const std::string head =
-      "SELECT distinct products.grp as grp,products.descr as p_descr, products.manu_part as p_manu_part, "
-      "products.part_num as p_part_num, products.qty as p_qty, products.cost as p_cost, products.status as "
-      "p_status, manuf.vend_name as m_name from comgrp,comcat,comsub,products,manuf where products.vend_code = "
-      "manuf.vend_code and products.grp=comsub.grp and products.cat=comsub.cat and products.sub=comsub.sub and "
-      "comsub.grp=comcat.grp and comsub.cat=comcat.cat and products.grp=comcat.grp and products.grp=comgrp.grp "
+      "SELECT distinct products.grp as grp,products.descr as p_descr, products.manu_part as "
+      "p_manu_part, "
+      "products.part_num as p_part_num, products.qty as p_qty, products.cost as p_cost, "
+      "products.status as "
+      "p_status, manuf.vend_name as m_name from comgrp,comcat,comsub,products,manuf where "
+      "products.vend_code = "
+      "manuf.vend_code and products.grp=comsub.grp and products.cat=comsub.cat and "
+      "products.sub=comsub.sub and "
+      "comsub.grp=comcat.grp and comsub.cat=comcat.cat and products.grp=comcat.grp and "
+      "products.grp=comgrp.grp "
       "and products.cat=comcat.cat ";
-  EXPECT_EQ(catalog::featuredStatement("category", "modem", "searchII"), head + "and products.descr like '%modem%' ");
+  EXPECT_EQ(catalog::featuredStatement("category", "modem", "searchII"),
+            head + "and products.descr like '%modem%' ");
   EXPECT_EQ(catalog::featuredStatement("all", "modem", "searchII"),
-            head + "and (comgrp.descr like '%modem%' or comcat.descr like '%modem%' or comsub.descr like '%modem%' "
-                   "or products.descr like '%modem%' or products.manu_part like '%modem%') ");
-  const std::string usb = *catalog::featuredStatement("category", "usb-cable adapter", "displayItems");
+            head +
+                "and (comgrp.descr like '%modem%' or comcat.descr like '%modem%' or comsub.descr "
+                "like '%modem%' "
+                "or products.descr like '%modem%' or products.manu_part like '%modem%') ");
+  const std::string usb =
+      *catalog::featuredStatement("category", "usb-cable adapter", "displayItems");
   EXPECT_NE(usb.find("(comgrp.descr like '%usbcable%'"), std::string::npos);
   EXPECT_NE(usb.find("(comgrp.descr like '%adapter%'"), std::string::npos);
   EXPECT_EQ(count(usb, "products.manu_part like '%usb-cable adapter%')"), 2);
   EXPECT_FALSE(catalog::featuredStatement("category", "  ", "").has_value());
   EXPECT_FALSE(catalog::featuredStatement("all", "", "").has_value());
   EXPECT_FALSE(catalog::featuredStatement("other", "modem", "").has_value());
-  EXPECT_NE(catalog::featuredStatement("manuf", " Acme - Europe", "manuf")->find("manuf.vend_name like '%Acme%'"),
+  EXPECT_NE(catalog::featuredStatement("manuf", " Acme - Europe", "manuf")
+                ->find("manuf.vend_name like '%Acme%'"),
             std::string::npos);
   EXPECT_FALSE(catalog::featuredStatement("manuf", "- Europe", "manuf").has_value());
-  EXPECT_NE(catalog::featuredStatement("manupart", "O'Neil ", "")->find("products.manu_part like '%O''Neil %'"),
+  EXPECT_NE(catalog::featuredStatement("manupart", "O'Neil ", "")
+                ->find("products.manu_part like '%O''Neil %'"),
             std::string::npos);
 }
 
@@ -406,7 +456,8 @@ TEST_F(ListingTest, ManufacturerMenuListsManufacturersWithListableProducts) {
   addManuf(Database::Main, "QR", "Quorum");
   addManuf(Database::Main, "ZZ", "Zenith Parts");
   addProduct(Database::Main, {.part = "1", .manuPart = "m", .descr = "Drive", .vend = "BX"});
-  addProduct(Database::Main, {.part = "2", .manuPart = "m", .descr = "Old drive", .vend = "AC", .status = "9"});
+  addProduct(Database::Main,
+             {.part = "2", .manuPart = "m", .descr = "Old drive", .vend = "AC", .status = "9"});
   addProduct(Database::Main, {.part = "3", .manuPart = "m", .descr = "AE Drive", .vend = "CZ"});
   addProduct(Database::Main, {.part = "4", .manuPart = "m", .descr = "Drive NFR", .vend = "CZ"});
   addProduct(Database::Main, {.part = "5", .manuPart = "m", .descr = "Mouse", .vend = "QR"});
@@ -428,13 +479,15 @@ TEST_F(ListingTest, SpecialsAreTheManufacturersTheDistributorDoesNotKnow) {
   addProduct(Database::Main, {.part = "2", .manuPart = "m", .descr = "Drive", .vend = "AC"});
   addProduct(Database::TechData, {.part = "T1", .manuPart = "m", .descr = "Drive", .vend = "AC"});
   const std::string html = manufList();
-  EXPECT_EQ(html,
-            "<table cellpadding=1 cellspacing=1 border=0><tr><td class=\"grp\" colspan=2>Specials</td></tr>"
-            "<tr><td width=18><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
-            "href=\"c_4manu.asp?featured=true&manufacturer=HG\"> Harrowgate House Brand</a></td></tr>"
-            "<tr><td colspan=2 class=\"grp\" width=18 nowrap>All&nbsp;MANUFACTURERS</td></tr>"
-            "<tr><td><img src=\"images/bullet.gif\" width=18></td><td><a class=\"link\" "
-            "href=\"c_4manu.asp?manufacturer=AC\"> Acme - Europe</a></td></tr></table>");
+  EXPECT_EQ(
+      html,
+      "<table cellpadding=1 cellspacing=1 border=0><tr><td class=\"grp\" "
+      "colspan=2>Specials</td></tr>"
+      "<tr><td width=18><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
+      "href=\"c_4manu.asp?featured=true&manufacturer=HG\"> Harrowgate House Brand</a></td></tr>"
+      "<tr><td colspan=2 class=\"grp\" width=18 nowrap>All&nbsp;MANUFACTURERS</td></tr>"
+      "<tr><td><img src=\"images/bullet.gif\" width=18></td><td><a class=\"link\" "
+      "href=\"c_4manu.asp?manufacturer=AC\"> Acme - Europe</a></td></tr></table>");
 
   // Nothing listable in the main database: no Specials heading.
   site.exec(Database::Main, "DELETE FROM products");
@@ -451,14 +504,16 @@ TEST_F(ListingTest, CustomVendorListsCodesByPrefix) {
   EXPECT_EQ(html.find("Xab"), std::string::npos);
   EXPECT_EQ(html.find("Specials"), std::string::npos);
   EXPECT_EQ(cat.sql, "select distinct vend_name,vend_code from manuf where vend_code like 'AB%'");
-  site.setPreference("optTDdata", "yes");  // now read from the distributor database, which has no AB codes
+  site.setPreference("optTDdata",
+                     "yes");  // now read from the distributor database, which has no AB codes
   EXPECT_EQ(manufList("customVendor", "AB").find("Abex"), std::string::npos);
 }
 
 TEST_F(ListingTest, ManufacturerListing) {
   addShopListing();
   const std::string html = manuf("AC", 1);
-  const std::string head = "<font class=\"text\" ><b>Acme - Europe</b><br></center>Found: <b>9</b> items. ";
+  const std::string head =
+      "<font class=\"text\" ><b>Acme - Europe</b><br></center>Found: <b>9</b> items. ";
   EXPECT_EQ(html.substr(0, head.size()), head);
   EXPECT_NE(html.find("Found: <b>9</b>"), std::string::npos);
   EXPECT_EQ(html.find("<TD><b>Vendor</b></TD>"), std::string::npos);
@@ -469,10 +524,12 @@ TEST_F(ListingTest, ManufacturerListing) {
 
   site.exec(Database::Main, "DELETE FROM products");
   manuf("AC", 1, false, "", "010");
-  EXPECT_EQ(cat.sql,
-            "SELECT products.grp as grp,products.descr as p_descr, products.part_num as p_part_num, "
-            "products.manu_part as p_manu_part, products.qty as p_qty, products.cost as p_cost, products.status as "
-            "p_status FROM products WHERE (products.vend_code ='AC' and cat='010' ) ORDER BY cost");
+  EXPECT_EQ(
+      cat.sql,
+      "SELECT products.grp as grp,products.descr as p_descr, products.part_num as p_part_num, "
+      "products.manu_part as p_manu_part, products.qty as p_qty, products.cost as p_cost, "
+      "products.status as "
+      "p_status FROM products WHERE (products.vend_code ='AC' and cat='010' ) ORDER BY cost");
 }
 
 }  // namespace

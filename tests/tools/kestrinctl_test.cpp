@@ -168,6 +168,50 @@ TEST_F(KestrinctlTest, FailedCallPrintsTheErrorAndExitsOne) {
             "kestrin.Connection\n");
 }
 
+TEST_F(KestrinctlTest, PriceFactorsPrintInShortestForm) {
+  ASSERT_EQ(createSite().status, 0);
+  std::string sql =
+      "sqlite3 " + site() +
+      "/kestrin.db \"INSERT INTO markup (markupid, rate) VALUES ('A1', 15), "
+      "('h001', 5.5); INSERT INTO markup (markupid, rate, customerid) VALUES ('cust', 10, 'C1')\"";
+  ASSERT_EQ(std::system(sql.c_str()), 0);
+  auto call = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "call");
+    args.push_back("siteID=kestrin");
+    args.push_back("sitePassword=tolvaro27");
+    return run(args, site());
+  };
+  EXPECT_EQ(call({"getRates", "group=A1"}).out, "1.15\n");
+  EXPECT_EQ(call({"getRates", "group=B1"}).out, "1\n");
+  EXPECT_EQ(call({"getDiscount", "customerid=C1"}).out, "0.9\n");
+  EXPECT_EQ(call({"getRatesII", "group=A1", "customerid=C1"}).out, "1.1\n");
+  EXPECT_EQ(call({"getHandlingRates", "id=h001"}).out, "1.055\n");
+  CommandResult missing = call({"getHandlingRatesII", "id=h999"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Error 3021: Either BOF or EOF is True"), std::string::npos)
+      << missing.err;
+}
+
+TEST_F(KestrinctlTest, SixteenBitArgumentsAreChecked) {
+  ASSERT_EQ(createSite().status, 0);
+  CommandResult r = run({"call", "displayItems", "grp=A1", "cat=010", "page=32768",
+                         "siteID=kestrin", "sitePassword=tolvaro27"},
+                        site());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 6: Overflow\nSource: kestrin\n");
+  r = run({"call", "displayItems", "grp=A1", "cat=010", "page=two", "siteID=kestrin",
+           "sitePassword=tolvaro27"},
+          site());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Error 13: Type mismatch"), std::string::npos);
+  // The largest page that leaves room for the next page's link.
+  r = run({"call", "displayItems", "grp=A1", "cat=010", "page=32766", "siteID=kestrin",
+           "sitePassword=tolvaro27", "--show", "iPageCurrent"},
+          site());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("iPageCurrent=32766"), std::string::npos);
+}
+
 TEST_F(KestrinctlTest, UsageErrorsNameWhatIsValid) {
   CommandResult unknownMethod = run({"call", "getPrefs"});
   EXPECT_EQ(unknownMethod.status, 2);

@@ -245,6 +245,39 @@ TranslatedSql translateClassicSql(std::string_view sql) {
   return out;
 }
 
+std::optional<std::string> countingStatement(std::string_view sql) {
+  std::vector<Token> t = tokenize(sql);
+  size_t first = nextSolid(t, 0);
+  if (first >= t.size() || t[first].kind != Tok::Word || lower(t[first].text) != "select")
+    return std::nullopt;
+  size_t second = nextSolid(t, first + 1);
+  if (second < t.size() && t[second].kind == Tok::Word && lower(t[second].text) == "distinct")
+    return std::nullopt;
+  int depth = 0;
+  size_t from = 0, order = t.size();
+  for (size_t i = first + 1; i < t.size(); ++i) {
+    const Token& tok = t[i];
+    if (tok.kind == Tok::Punct) {
+      if (tok.text == "(") ++depth;
+      if (tok.text == ")") --depth;
+      if (tok.text == ";" && depth == 0 && nextSolid(t, i + 1) < t.size()) return std::nullopt;
+      continue;
+    }
+    if (tok.kind != Tok::Word || depth != 0) continue;
+    const std::string w = lower(tok.text);
+    if (w == "group" || w == "having" || w == "union" || w == "intersect" || w == "except" ||
+        w == "limit" || w == "window" || w == "offset") {
+      return std::nullopt;
+    }
+    if (w == "from" && from == 0) from = i;
+    if (w == "order" && from != 0 && order == t.size()) order = i;
+  }
+  if (from == 0) return std::nullopt;
+  std::string counting = "SELECT count(*) ";
+  for (size_t i = from; i < order; ++i) counting += t[i].text;
+  return stripStatementEnd(counting);
+}
+
 std::string stripStatementEnd(std::string_view sql) {
   size_t end = sql.size();
   while (end > 0 && (std::isspace(static_cast<unsigned char>(sql[end - 1])) || sql[end - 1] == ';'))

@@ -30,6 +30,12 @@ struct TranslatedSql {
 
 TranslatedSql translateClassicSql(std::string_view sql);
 
+// For a plain query (one SELECT without DISTINCT, grouping, compound parts or limits at its top
+// level), the statement that counts its rows without reading its columns or ordering them:
+// "SELECT count(*) FROM ..." up to its ORDER BY. Nothing for any other statement, which is then
+// counted as a subquery.
+std::optional<std::string> countingStatement(std::string_view sql);
+
 // Removes trailing blanks and semicolons, so that a clause can be appended to a query.
 std::string stripStatementEnd(std::string_view sql);
 

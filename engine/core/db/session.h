@@ -56,4 +56,7 @@ ConnectionTarget parseConnectionString(const std::string& connectionString);
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds);
 
+// Statements run by every session of this process so far (for measurements).
+long long statementsRunInProcess();
+
 }  // namespace kestrin::db

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "db/session.h"
+#include "db/sqlite/sqlite_session.h"
 #include "kestrin/db.h"
 #include "kestrin/error.h"
 #include "site_fixture.h"
@@ -295,6 +296,50 @@ TEST(ConnectionStringTest, BadStringsAndFilesGiveClearErrors) {
     EXPECT_EQ(openError(c.connectionString, &text), c.number);
     EXPECT_EQ(text, c.description);
   }
+}
+
+TEST(SqlitePoolTest, ClosedConnectionsAreReusedUntilTheirFileIsReplaced) {
+  testing::SiteFixture site;
+  const std::string file = site.dbFile(Database::Main);
+  const std::string cs = "Provider=SQLite; Data Source=" + file;
+  site.exec(Database::Main, "INSERT INTO vendors VALUES ('first')");
+  {
+    Connection c;
+    c.open(cs);
+    EXPECT_EQ(c.execute("select name from vendors").field("name").text(), "first");
+  }
+  const size_t idle = idleSqliteConnections();
+  EXPECT_GE(idle, 1u);
+  {
+    Connection c;
+    c.open(cs);  // takes the idle connection
+    EXPECT_EQ(idleSqliteConnections(), idle - 1);
+    // A connection that is not idle (a transaction left open) is not kept.
+    c.execute("BEGIN");
+  }
+  EXPECT_EQ(idleSqliteConnections(), idle - 1);
+
+  // Changes made elsewhere are seen by a reused connection.
+  {
+    Connection c;
+    c.open(cs);
+  }
+  site.exec(Database::Main, "UPDATE vendors SET name = 'changed'");
+  {
+    Connection c;
+    c.open(cs);
+    EXPECT_EQ(c.execute("select name from vendors").field("name").text(), "changed");
+  }
+
+  // A file replaced under the same name is another database.
+  const std::string copy = site.dir() + "/copy.db";
+  std::filesystem::copy_file(file, copy);
+  std::filesystem::remove(file);
+  std::filesystem::rename(copy, file);
+  site.exec(Database::Main, "UPDATE vendors SET name = 'replaced'");
+  Connection c;
+  c.open(cs);
+  EXPECT_EQ(c.execute("select name from vendors").field("name").text(), "replaced");
 }
 
 TEST(ConnectionStringTest, SqliteFilesAreInWalMode) {

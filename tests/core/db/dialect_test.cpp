@@ -98,6 +98,38 @@ TEST(DialectTest, NulCharacterIsRejected) {
   EXPECT_THROW(translateClassicSql(std::string("select 'a\0' from t", 18)), Error);
 }
 
+TEST(DialectTest, CountingStatementsOfPlainQueries) {
+  struct Case {
+    const char* query;
+    const char* counting;  // nullptr: counted as a subquery
+  };
+  const Case cases[] = {
+      {"SELECT products.grp as grp, (select 1) as x FROM products,manuf WHERE (a='1') and b <> ')' "
+       "ORDER BY "
+       "products.vend_code,products.cost",
+       "SELECT count(*) FROM products,manuf WHERE (a='1') and b <> ')'"},
+      {"select * from t where x in (select y from u order by y)",
+       "SELECT count(*) from t where x in (select y from u order by y)"},
+      {"select a from t;", "SELECT count(*) from t"},
+      {"SELECT distinct grp FROM products ORDER BY grp", nullptr},
+      {"select grp, count(*) from products group by grp", nullptr},
+      {"select a from t union select a from u", nullptr},
+      {"select a from t limit 5", nullptr},
+      {"select 1", nullptr},
+      {"update t set a=1", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    std::optional<std::string> counting = countingStatement(c.query);
+    if (c.counting) {
+      ASSERT_TRUE(counting.has_value());
+      EXPECT_EQ(*counting, c.counting);
+    } else {
+      EXPECT_FALSE(counting.has_value());
+    }
+  }
+}
+
 TEST(DialectTest, StripStatementEnd) {
   EXPECT_EQ(stripStatementEnd("select 1 ;  \n"), "select 1");
   EXPECT_EQ(stripStatementEnd("select 1"), "select 1");

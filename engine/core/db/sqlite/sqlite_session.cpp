@@ -2,7 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -15,6 +21,8 @@ namespace kestrin::db {
 namespace {
 
 const char* const kSource = "kestrin.SQLite";
+
+std::atomic<long long> gStatementsRun{0};
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -50,12 +58,21 @@ int32_t errorNumberFor(int code) {
   raise(errorNumberFor(code), description, kSource);
 }
 
+// Which file a connection has open: a file replaced under the same name is another file.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+
 // The connection and its cache of prepared statements, shared by the session and the row streams
-// that read from it, so that a stream outliving its session stays safe.
+// that read from it, so that a stream outliving its session stays safe. Between sessions a core
+// waits in the pool with its statements and page cache.
 struct Core {
   DbHandle db;
   bool open = true;
-  long long statements = 0;
+  FileId file;
+  std::chrono::steady_clock::time_point idleSince;
   // Idle prepared statements by their text; a statement in use is not in the cache.
   std::unordered_multimap<std::string, StmtHandle> idle;
   std::unordered_map<std::string, std::pair<int, std::string>> procedures;  // name -> params, body
@@ -193,9 +210,77 @@ class SqliteRowStream : public RowStream {
   std::vector<std::string> columns_;
 };
 
+// Connections kept open between sessions, by file. Every page method opens and closes its own
+// session; reusing the connection saves reading the schema and the pages again. A connection is
+// taken back only when it is idle: no transaction, no statement running, no stream still reading.
+class ConnectionPool {
+ public:
+  static constexpr size_t kMaxIdlePerFile = 8;
+  static constexpr std::chrono::seconds kMaxIdleTime{60};
+
+  std::shared_ptr<Core> take(const std::string& path, const FileId& file) {
+    std::vector<std::shared_ptr<Core>> expired;  // closed outside the lock
+    std::shared_ptr<Core> found;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = idle_.find(path);
+      if (it == idle_.end()) return nullptr;
+      auto& cores = it->second;
+      const auto now = std::chrono::steady_clock::now();
+      while (!cores.empty() && !found) {
+        std::shared_ptr<Core> core = std::move(cores.back());
+        cores.pop_back();
+        if (core->file == file && now - core->idleSince < kMaxIdleTime) {
+          found = std::move(core);
+        } else {
+          expired.push_back(std::move(core));
+        }
+      }
+    }
+    return found;
+  }
+
+  void give(const std::string& path, std::shared_ptr<Core> core) {
+    core->idleSince = std::chrono::steady_clock::now();
+    std::shared_ptr<Core> surplus;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& cores = idle_[path];
+    cores.push_back(std::move(core));
+    if (cores.size() > kMaxIdlePerFile) {
+      surplus = std::move(cores.front());
+      cores.erase(cores.begin());
+    }
+  }
+
+  size_t idleCount() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t n = 0;
+    for (const auto& [path, cores] : idle_) n += cores.size();
+    return n;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::vector<std::shared_ptr<Core>>> idle_;
+};
+
+ConnectionPool& pool() {
+  static ConnectionPool instance;
+  return instance;
+}
+
+bool isIdle(sqlite3* db) {
+  if (!sqlite3_get_autocommit(db)) return false;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s)) {
+    if (sqlite3_stmt_busy(s)) return false;
+  }
+  return true;
+}
+
 class SqliteSession : public Session {
  public:
-  explicit SqliteSession(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+  SqliteSession(std::shared_ptr<Core> core, std::string path)
+      : core_(std::move(core)), path_(std::move(path)) {}
   ~SqliteSession() override { close(); }
 
   std::unique_ptr<RowStream> run(const std::string& classicSql) override {
@@ -205,7 +290,9 @@ class SqliteSession : public Session {
 
   long long countRows(const std::string& classicSql) override {
     auto [text, params] = resolve(classicSql);
-    auto stream = runText("SELECT count(*) FROM (" + stripStatementEnd(text) + ")", params);
+    std::optional<std::string> counting = countingStatement(text);
+    auto stream = runText(
+        counting ? *counting : "SELECT count(*) FROM (" + stripStatementEnd(text) + ")", params);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) return 0;
     return static_cast<long long>(row[0].number());
@@ -219,20 +306,27 @@ class SqliteSession : public Session {
                    params);
   }
 
-  long long statementCount() const override { return core_->statements; }
+  long long statementCount() const override { return statements_; }
 
   void close() override {
-    if (!core_->open) return;
+    if (!core_) return;
     core_->open = false;
-    core_->idle.clear();
-    core_->db.reset();  // deferred by SQLite until statements still held by streams finish
+    // Procedure bodies may change while the connection waits; they are read again next time.
+    core_->procedures.clear();
+    if (core_.use_count() == 1 && isIdle(core_->db.get())) {
+      pool().give(path_, std::move(core_));
+    } else {
+      core_->idle.clear();
+      core_.reset();  // SQLite closes it once statements still held by streams finish
+    }
   }
 
-  bool isOpen() const override { return core_->open; }
+  bool isOpen() const override { return core_ != nullptr; }
 
  private:
   std::pair<std::string, std::vector<Variant>> resolve(const std::string& classicSql) {
-    core_->requireOpen();
+    if (!core_)
+      raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", kSource);
     TranslatedSql t = translateClassicSql(classicSql);
     if (!t.call) return {std::move(t.text), {}};
     const auto& [params, body] = procedure(t.call->name);
@@ -268,7 +362,8 @@ class SqliteSession : public Session {
       Lease lease = acquire(core_, rest, tail);
       rest = std::move(tail);
       if (!lease.get()) continue;
-      ++core_->statements;
+      ++statements_;
+      gStatementsRun.fetch_add(1, std::memory_order_relaxed);
       sqlite3* db = core_->db.get();
       bindAll(db, lease.get(), params);
       int rc = sqlite3_step(lease.get());
@@ -289,31 +384,48 @@ class SqliteSession : public Session {
   }
 
   std::shared_ptr<Core> core_;
+  std::string path_;
+  long long statements_ = 0;
 };
 
 }  // namespace
 
 std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutSeconds) {
   std::string name = std::filesystem::path(file).filename().string();
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     raise(kErrProvider, "Cannot open database \"" + name + "\": the file does not exist.", kSource);
   }
+  const FileId id{info.st_dev, info.st_ino};
+  const int busyMs = (timeoutSeconds > 0 ? timeoutSeconds : 15) * 1000;
+  if (std::shared_ptr<Core> core = pool().take(file, id)) {
+    core->open = true;
+    sqlite3_busy_timeout(core->db.get(), busyMs);
+    return std::make_shared<SqliteSession>(std::move(core), file);
+  }
+
   sqlite3* raw = nullptr;
   int rc =
       sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   DbHandle db(raw);
   if (rc != SQLITE_OK) raiseSqlite(db.get(), rc, "Cannot open database \"" + name + "\"");
-  sqlite3_busy_timeout(db.get(), (timeoutSeconds > 0 ? timeoutSeconds : 15) * 1000);
+  sqlite3_busy_timeout(db.get(), busyMs);
   sqlite3_extended_result_codes(db.get(), 1);
-  // Reading the journal mode also proves that the file is a database.
-  rc = sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
-                    nullptr, nullptr);
+  // Reading the journal mode also proves that the file is a database. Pages are read through a
+  // mapping that the pooled connection keeps, rather than copied into its cache.
+  rc = sqlite3_exec(
+      db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA mmap_size=268435456;",
+      nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) raiseSqlite(db.get(), rc, "Cannot open database \"" + name + "\"");
   auto core = std::make_shared<Core>();
   core->db = std::move(db);
-  return std::make_shared<SqliteSession>(std::move(core));
+  core->file = id;
+  return std::make_shared<SqliteSession>(std::move(core), file);
 }
+
+size_t idleSqliteConnections() { return pool().idleCount(); }
+
+long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
   if (target.backend == ConnectionTarget::Backend::SQLite)

@@ -12,6 +12,10 @@
 
 namespace kestrin::db {
 
+// Opens a session on `file`, reusing an idle connection to the same file when there is one.
 std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutSeconds);
+
+// Connections waiting in the pool (for tests and measurements).
+size_t idleSqliteConnections();
 
 }  // namespace kestrin::db

@@ -1,0 +1,22 @@
+// One page method's session: opendb with the preferences loaded, then closedb, on the demo site.
+#include "bench_sites.h"
+#include "kestrin/ecat.h"
+
+namespace kestrin::bench {
+namespace {
+
+void BM_OpenAndCloseSession(benchmark::State& state) {
+  useSite(demoSite());
+  StatementCounter statements;
+  for (auto _ : state) {
+    eCat cat;
+    cat.opendb(true, kSiteId, kPassword);
+    cat.closedb();
+    benchmark::DoNotOptimize(cat.siteTitle);
+  }
+  statements.report(state);
+}
+BENCHMARK(BM_OpenAndCloseSession)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace kestrin::bench
