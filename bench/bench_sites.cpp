@@ -52,15 +52,17 @@ const std::string& largeSite() {
     std::string site = makeDemoSite("large");
     sqlite3* db = nullptr;
     sqlite3_open((site + "/techdata.db").c_str(), &db);
-    exec(db, std::string("INSERT INTO comcat (grp, cat, descr) VALUES ('") + kLargeGroup + "', '" + kLargeCategory +
-                 "', 'Bulk Drives')");
+    exec(db, std::string("INSERT INTO comcat (grp, cat, descr) VALUES ('") + kLargeGroup + "', '" +
+                 kLargeCategory + "', 'Bulk Drives')");
     exec(db, "BEGIN");
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO products (part_num, manu_part, descr, grp, cat, sub, vend_code, qty, cost, "
-                       "status) SELECT ?1, ?2, ?3, ?4, ?5, '', vend_code, ?6, ?7, ?8 FROM manuf ORDER BY vend_code "
-                       "LIMIT 1 OFFSET ?9",
-                       -1, &insert, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "INSERT INTO products (part_num, manu_part, descr, grp, cat, sub, vend_code, qty, cost, "
+        "status) SELECT ?1, ?2, ?3, ?4, ?5, '', vend_code, ?6, ?7, ?8 FROM manuf ORDER BY "
+        "vend_code "
+        "LIMIT 1 OFFSET ?9",
+        -1, &insert, nullptr);
     const int vendors = 52;
     std::mt19937 rng(20261209);
     const char* statuses[] = {"", "1", "", "u", "", "p"};
@@ -68,7 +70,8 @@ const std::string& largeSite() {
       char part[32], manu[32], descr[96];
       std::snprintf(part, sizeof part, "BK-%07d", i);
       std::snprintf(manu, sizeof manu, "MP%06d", static_cast<int>(rng() % 1000000));
-      std::snprintf(descr, sizeof descr, "Bulk %dTB SATA Hard Drive, model %d", 1 + static_cast<int>(rng() % 16), i);
+      std::snprintf(descr, sizeof descr, "Bulk %dTB SATA Hard Drive, model %d",
+                    1 + static_cast<int>(rng() % 16), i);
       sqlite3_bind_text(insert, 1, part, -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(insert, 2, manu, -1, SQLITE_TRANSIENT);
       sqlite3_bind_text(insert, 3, descr, -1, SQLITE_TRANSIENT);
@@ -96,7 +99,8 @@ StatementCounter::StatementCounter() : start_(db::statementsRunInProcess()) {}
 
 void StatementCounter::report(benchmark::State& state) const {
   const double statements = static_cast<double>(db::statementsRunInProcess() - start_);
-  state.counters["statements"] = benchmark::Counter(statements / static_cast<double>(state.iterations()));
+  state.counters["statements"] =
+      benchmark::Counter(statements / static_cast<double>(state.iterations()));
 }
 
 }  // namespace kestrin::bench

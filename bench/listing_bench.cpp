@@ -16,7 +16,8 @@ void BM_DisplayItems(benchmark::State& state) {
   size_t bytes = 0;
   for (auto _ : state) {
     eCat c;
-    std::string html = c.displayItems(grp, cat, "", "", page, "", "", "", "", false, 0, kSiteId, kPassword);
+    std::string html =
+        c.displayItems(grp, cat, "", "", page, "", "", "", "", false, 0, kSiteId, kPassword);
     bytes = html.size();
     benchmark::DoNotOptimize(html);
   }

@@ -126,21 +126,10 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
     const Variant& cost = rs.field("p_cost");
     if (cost.isNumeric()) priceText = plainMoney(cost.number() * getDiscount(customerid));
     const Variant& qty = rs.field("p_qty");
-    const bool inStock = qty.isNumeric() && qty.number() > 0;
-    const std::string icon = catalog::statusIcon(trim(rs.field("p_status").text()));
-
-    strR += std::string("<tr valign=\"top\"bgcolor=\"") +
-            (written % 2 == 0 ? catColor : "#ffffff") + "\">";
-    strR += "<td>" + trim(rs.field("p_manu_part").text()) + "</td>";
-    if (vendorColumn) strR += "<td>" + textBefore(trim(rs.field("m_name").text()), "-") + "</td>";
-    strR += "<td>" + icon + (icon.empty() ? "" : "<br>");
-    strR += "<a class=\"slink2\" href=\"c_final.asp?featured=" + std::string(flag) +
-            "&price=" + priceText + "&partno=" + partNum + "\">" + rs.field("p_descr").text() +
-            "</a>";
-    if (strCustDb && catalog::hasOptions(conn, sql, partNum)) {
-      strR += "<br><br><a class=\"slink2\" href=\"c_final.asp?featured=True&price=" + priceText +
-              "&partno=" + partNum + "\">Select additional product options</a>";
-    }
+    const bool inStock = catalog::inStock(qty);
+    strR += catalog::rowHead(rs, written, catColor, vendorColumn, flag, priceText);
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum))
+      strR += catalog::optionsLink(priceText, partNum);
     strR += "</td><td align=\"center\">";
 
     catalog::ShopDetails shop =
@@ -153,10 +142,7 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
           "<a href=\"compare.asp?partno=" + partNum + "&featured=" + flag + "\"><b>compare</b></a>";
     }
     strR += "</td>";
-    strR +=
-        "<td align=\"center\"><a class=\"slink2\" "
-        "href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
-        partNum + "&featured=" + flag + "\">" + (inStock ? qty.text() : "Inquire") + "</a></td>";
+    strR += catalog::stockCell(partNum, flag, inStock, qty.text());
     strR += "<td align=\"center\">" + shop.cart.button + "</td></tr>";
     strR += "<tr><td height=1 bgcolor=\"#999999\" colspan=8></td></tr>";
   }

@@ -87,6 +87,34 @@ bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partN
   return !conn.execute(sql).eof();
 }
 
+bool inStock(const Variant& qty) { return qty.isNumeric() && qty.number() > 0; }
+
+std::string rowHead(const db::Recordset& rs, int index, const std::string& catColor,
+                    bool vendorColumn, const char* flag, const std::string& priceText) {
+  std::string html =
+      std::string("<tr valign=\"top\"bgcolor=\"") + (index % 2 == 0 ? catColor : "#ffffff") + "\">";
+  html += "<td>" + trim(rs.field("p_manu_part").text()) + "</td>";
+  if (vendorColumn) html += "<td>" + textBefore(trim(rs.field("m_name").text()), "-") + "</td>";
+  const std::string icon = statusIcon(trim(rs.field("p_status").text()));
+  html += "<td>" + icon + (icon.empty() ? "" : "<br>");
+  html += "<a class=\"slink2\" href=\"c_final.asp?featured=" + std::string(flag) +
+          "&price=" + priceText + "&partno=" + rs.field("p_part_num").text() + "\">" +
+          rs.field("p_descr").text() + "</a>";
+  return html;
+}
+
+std::string optionsLink(const std::string& priceText, const std::string& partNum) {
+  return "<br><br><a class=\"slink2\" href=\"c_final.asp?featured=True&price=" + priceText +
+         "&partno=" + partNum + "\">Select additional product options</a>";
+}
+
+std::string stockCell(const std::string& partNum, const char* flag, bool inStock,
+                      const std::string& qty) {
+  return "<td align=\"center\"><a class=\"slink2\" "
+         "href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
+         partNum + "&featured=" + flag + "\">" + (inStock ? qty : "Inquire") + "</a></td>";
+}
+
 std::string priceCell(bool inStock, bool showPrice, const std::string& priceText) {
   std::string cell = inStock ? "<b>" : "";
   if (showPrice && isNumeric(priceText)) {

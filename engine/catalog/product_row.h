@@ -39,6 +39,21 @@ ShopDetails lookUpShopDetails(db::Connection& conn, std::string& sql, const std:
 // Whether the product offers options (sizes, colours, ...), by a lookup on the main database.
 bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partNum);
 
+// Whether a row's stock count shows the product in stock (a count above zero).
+bool inStock(const Variant& qty);
+
+// The start of a row: row tag (catColor on the first, third, ... row of the page), item number,
+// vendor (when shown), then the items cell with status icon and description link, left open.
+std::string rowHead(const db::Recordset& rs, int index, const std::string& catColor,
+                    bool vendorColumn, const char* flag, const std::string& priceText);
+
+// The link to a shop product's options, shown under its description.
+std::string optionsLink(const std::string& priceText, const std::string& partNum);
+
+// The stock cell: the stock count (or "Inquire") linking to the stock check.
+std::string stockCell(const std::string& partNum, const char* flag, bool inStock,
+                      const std::string& qty);
+
 // Price text of a row: plain money of `price`, or empty text when the cost is not numeric.
 std::string priceCell(bool inStock, bool showPrice, const std::string& priceText);
 

@@ -65,24 +65,12 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
       priceText = plainMoney(cost.number() * rate * discount);
     }
     const Variant& qty = rs.field("p_qty");
-    const bool inStock = qty.isNumeric() && qty.number() > 0;
-    const std::string status = trim(rs.field("p_status").text());
-    const std::string icon = catalog::statusIcon(status);
-
-    strR += std::string("<tr valign=\"top\"bgcolor=\"") +
-            (written % 2 == 0 ? catColor : "#ffffff") + "\">";
-    strR += "<td>" + trim(rs.field("p_manu_part").text()) + "</td>";
-    if (vendorColumn) strR += "<td>" + textBefore(trim(rs.field("m_name").text()), "-") + "</td>";
-
-    strR += "<td>" + icon + (icon.empty() ? "" : "<br>");
-    strR += "<a class=\"slink2\" href=\"c_final.asp?featured=" + std::string(flag) +
-            "&price=" + priceText + "&partno=" + partNum + "\">" + rs.field("p_descr").text() +
-            "</a>";
-    if (strCustDb && catalog::hasOptions(conn, sql, partNum)) {
-      strR += "<br><br><a class=\"slink2\" href=\"c_final.asp?featured=True&price=" + priceText +
-              "&partno=" + partNum + "\">Select additional product options</a>";
-    }
-    if (status == "1") strR += "<img src=\"images/spacer.gif\" width=\"5\">";
+    const bool inStock = catalog::inStock(qty);
+    strR += catalog::rowHead(rs, written, catColor, vendorColumn, flag, priceText);
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum))
+      strR += catalog::optionsLink(priceText, partNum);
+    if (trim(rs.field("p_status").text()) == "1")
+      strR += "<img src=\"images/spacer.gif\" width=\"5\">";
     strR += "</td><td align=\"center\">";
 
     catalog::CartChoice cart = catalog::buyButton(partNum, flag);
@@ -98,10 +86,7 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
         "<td align=\"right\">" + catalog::priceCell(inStock, cart.showPrice, priceText) + "<br>";
     strR += "<a class=\"slink2\" href=\"compare.asp?partno=" + partNum + "&featured=" + flag +
             "\"><b>compare</b></a></td>";
-    strR +=
-        "<td align=\"center\"><a class=\"slink2\" "
-        "href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
-        partNum + "&featured=" + flag + "\">" + (inStock ? qty.text() : "Inquire") + "</a></td>";
+    strR += catalog::stockCell(partNum, flag, inStock, qty.text());
     strR += "<td align=\"center\">" + cart.button + "</a></td></tr>";
   }
 

@@ -15,14 +15,6 @@ class PricesTest : public SiteTest {
                                   (customer.empty() ? "NULL" : "'" + customer + "'") + ")");
   }
   void open() { cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword); }
-  int32_t failure(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const Error& e) {
-      return e.number();
-    }
-    return 0;
-  }
   eCat cat;
 };
 
@@ -56,7 +48,7 @@ TEST_F(PricesTest, FactorsAreSinglePrecision) {
 TEST_F(PricesTest, DiscountWithoutCustomerTouchesNoDatabase) {
   // No session is open: a lookup would fail.
   EXPECT_EQ(cat.getDiscount(""), 1.0f);
-  EXPECT_EQ(failure([&] { cat.getDiscount("C10001"); }), kErrObjectClosed);
+  EXPECT_EQ(errorNumberOf([&] { cat.getDiscount("C10001"); }), kErrObjectClosed);
 }
 
 TEST_F(PricesTest, CustomerRateIsADiscountHereAndAMarkupInGetRatesII) {
@@ -76,9 +68,9 @@ TEST_F(PricesTest, CustomerRateIsADiscountHereAndAMarkupInGetRatesII) {
 }
 
 TEST_F(PricesTest, GetRatesIIFailsWithoutGroupOrDefaultRow) {
-  EXPECT_EQ(
-      failure([&] { cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword); }),
-      kErrNoCurrentRecord);
+  EXPECT_EQ(errorNumberOf(
+                [&] { cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword); }),
+            kErrNoCurrentRecord);
   markup("m001", 15);
   EXPECT_EQ(cat.getRatesII("B9", "", SiteFixture::kSiteId, SiteFixture::kPassword), 1.15f);
 }
@@ -88,14 +80,15 @@ TEST_F(PricesTest, HandlingRatesHaveNoFallback) {
   markup("m001", 15);
   open();
   EXPECT_EQ(cat.getHandlingRates("h002"), Variant(1.055));
-  EXPECT_EQ(failure([&] { cat.getHandlingRates("h999"); }), kErrNoCurrentRecord);
-  EXPECT_EQ(failure([&] { cat.getHandlingRates(" h002"); }), kErrNoCurrentRecord);  // not trimmed
+  EXPECT_EQ(errorNumberOf([&] { cat.getHandlingRates("h999"); }), kErrNoCurrentRecord);
+  EXPECT_EQ(errorNumberOf([&] { cat.getHandlingRates(" h002"); }),
+            kErrNoCurrentRecord);  // not trimmed
   cat.closedb();
   EXPECT_EQ(cat.getHandlingRatesII("h002", SiteFixture::kSiteId, SiteFixture::kPassword),
             Variant(1.055));
-  EXPECT_EQ(
-      failure([&] { cat.getHandlingRatesII("x", SiteFixture::kSiteId, SiteFixture::kPassword); }),
-      kErrNoCurrentRecord);
+  EXPECT_EQ(errorNumberOf(
+                [&] { cat.getHandlingRatesII("x", SiteFixture::kSiteId, SiteFixture::kPassword); }),
+            kErrNoCurrentRecord);
 }
 
 TEST_F(PricesTest, CodesHoldingQuotesAreOnlyValues) {

@@ -100,14 +100,6 @@ class ListingTest : public CatalogTest {
   std::string manufList(const std::string& from = "", const std::string& prefix = "") {
     return cat.displayManufList(from, prefix, SiteFixture::kSiteId, SiteFixture::kPassword);
   }
-  int32_t failure(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const Error& e) {
-      return e.number();
-    }
-    return 0;
-  }
 };
 
 TEST_F(ListingTest, FirstPageOfTwentyThreeShopProducts) {
@@ -174,12 +166,12 @@ TEST_F(ListingTest, PagesOutsideTheRangeAreClamped) {
 
 TEST_F(ListingTest, PageLinksOverflowAtTheEndsOfTheSixteenBitRange) {
   addShopListing();
-  EXPECT_EQ(failure([&] { items("A1", "010", "", 32767); }), kErrOverflow);
-  EXPECT_EQ(failure([&] { items("A1", "010", "", -32768); }), kErrOverflow);
+  EXPECT_EQ(errorNumberOf([&] { items("A1", "010", "", 32767); }), kErrOverflow);
+  EXPECT_EQ(errorNumberOf([&] { items("A1", "010", "", -32768); }), kErrOverflow);
   EXPECT_NE(items("A1", "010", "", 32766).find("Displaying page <b>2</b> of <b>2</b>"),
             std::string::npos);
-  EXPECT_EQ(failure([&] { manuf("AC", 32767); }), kErrOverflow);
-  EXPECT_EQ(failure([&] { manuf("AC", 32766); }), 0);
+  EXPECT_EQ(errorNumberOf([&] { manuf("AC", 32767); }), kErrOverflow);
+  EXPECT_EQ(errorNumberOf([&] { manuf("AC", 32766); }), 0);
 }
 
 TEST_F(ListingTest, PricesUseTheGroupMarkupAndTheCustomerDiscount) {
@@ -288,7 +280,7 @@ TEST_F(ListingTest, HostileRequestValuesOnlyFindNothing) {
     EXPECT_EQ(items(v, "010").find("Found:"), std::string::npos);
     EXPECT_EQ(items("A1", v).find("Found:"), std::string::npos);
     EXPECT_EQ(items("A1", "010", v).find("Found:"), std::string::npos);
-    EXPECT_EQ(failure([&] { manuf(v); }), kErrNoCurrentRecord);
+    EXPECT_EQ(errorNumberOf([&] { manuf(v); }), kErrNoCurrentRecord);
   }
   EXPECT_EQ(site.value(Database::Main, "select count(*) from products"), "23");
   // Echoed into the page, a value stays inside its attribute.
@@ -520,7 +512,7 @@ TEST_F(ListingTest, ManufacturerListing) {
   EXPECT_EQ(html.find("<td>Acme </td>"), std::string::npos);
   // A site that reads its own catalog lists shop products, whatever the request says.
   EXPECT_NE(html.find("c_final.asp?featured=True&price=.50&partno=P01"), std::string::npos);
-  EXPECT_EQ(failure([&] { manuf("NOPE"); }), kErrNoCurrentRecord);
+  EXPECT_EQ(errorNumberOf([&] { manuf("NOPE"); }), kErrNoCurrentRecord);
 
   site.exec(Database::Main, "DELETE FROM products");
   manuf("AC", 1, false, "", "010");

@@ -25,14 +25,6 @@ class MenusTest : public CatalogTest {
   std::string subs(const std::string& group, const std::string& c, bool custDb = false) {
     return cat.displaySub(group, c, "3", custDb, SiteFixture::kSiteId, SiteFixture::kPassword);
   }
-  int32_t failure(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const Error& e) {
-      return e.number();
-    }
-    return 0;
-  }
 };
 
 TEST_F(MenusTest, GroupsOfAMainCategoryInNameOrderWithoutFilteredGroups) {
@@ -82,7 +74,7 @@ TEST_F(MenusTest, UnknownMainCategoryFailsWithTheDatabaseError) {
   addGroup(Database::Main, "C1", "Notebooks", "c");
   for (const char* name : {"systems", "Printers", ""}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(failure([&] { grp(name); }), kErrStatement);
+    EXPECT_EQ(errorNumberOf([&] { grp(name); }), kErrStatement);
     EXPECT_EQ(cat.sql, "SELECT descr,grp FROM comgrp WHERE () order by descr");
   }
 }
@@ -117,7 +109,7 @@ TEST_F(MenusTest, CategoriesLinkToSubcategoryMenusOrListings) {
 
 TEST_F(MenusTest, CategoryMenuWithoutGroupDescriptionFails) {
   addCategory(Database::Main, "A1", "010", "14-inch");
-  EXPECT_EQ(failure([&] { categories("A1"); }), kErrNoCurrentRecord);
+  EXPECT_EQ(errorNumberOf([&] { categories("A1"); }), kErrNoCurrentRecord);
 }
 
 TEST_F(MenusTest, SubcategoryMenu) {

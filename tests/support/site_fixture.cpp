@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "kestrin/error.h"
 #include "site_create.h"
 
 namespace kestrin::testing {
@@ -87,6 +88,15 @@ void SiteFixture::setPreference(const std::string& name, const std::string& valu
 void SiteFixture::writeIni(const std::string& text) const {
   std::ofstream out(iniFile(), std::ios::binary | std::ios::trunc);
   out << text;
+}
+
+int32_t errorNumberOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
 }
 
 void SiteTest::SetUp() { setenv("KESTRIN_APP_PATH", site.dir().c_str(), 1); }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ class SiteTest : public ::testing::Test {
   void SetUp() override;
   SiteFixture site;
 };
+
+// The number of the kestrin::Error that `call` raises, or 0 when it raises none.
+int32_t errorNumberOf(const std::function<void()>& call);
 
 // Compares `actual` with the golden file tests/<relPath>; on a difference reports the first
 // differing line. With KESTRIN_UPDATE_GOLDEN=1 the golden file is rewritten instead.

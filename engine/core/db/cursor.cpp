@@ -34,18 +34,18 @@ int Cursor::columnIndex(std::string_view name) const {
 
 namespace {
 
-// The result is read whole when the statement runs, so that no read is left open on the
-// database between calls (an open read would pin an old snapshot and block the connection's
-// later writes). Forward-only rules still apply: no record count, no moving back.
-class ForwardCursor : public Cursor {
+// A result read whole when its statement runs, so that no read is left open on the database
+// between calls (an open read would pin an old snapshot and block the connection's later writes).
+// A forward-only result keeps the forward-only rules: no record count, no paging, no moving back.
+class ReadCursor : public Cursor {
  public:
-  explicit ForwardCursor(std::unique_ptr<RowStream> stream) {
+  ReadCursor(std::unique_ptr<RowStream> stream, bool forwardOnly) : forwardOnly_(forwardOnly) {
     columns_ = stream->columns();
     std::vector<Variant> row;
     while (stream->next(row)) rows_.push_back(std::move(row));
   }
   bool eof() const override { return pos_ >= static_cast<long long>(rows_.size()); }
-  bool bof() const override { return false; }
+  bool bof() const override { return rows_.empty(); }
   const std::vector<std::string>& columns() const override { return columns_; }
   const std::vector<Variant>& row() const override { return rows_[static_cast<size_t>(pos_)]; }
   void moveNext() override {
@@ -53,47 +53,25 @@ class ForwardCursor : public Cursor {
     ++pos_;
   }
   void moveFirst() override {
-    if (pos_ != 0) notSupported();
+    if (forwardOnly_ && pos_ != 0) notSupported();
+    pos_ = 0;
   }
   void moveLast() override {
     if (!rows_.empty()) pos_ = static_cast<long long>(rows_.size()) - 1;
   }
-  long long recordCount() const override { return -1; }
-  bool canPage() const override { return false; }
-  void moveTo(long long) override { notSupported(); }
+  long long recordCount() const override {
+    return forwardOnly_ ? -1 : static_cast<long long>(rows_.size());
+  }
+  bool canPage() const override { return !forwardOnly_; }
+  void moveTo(long long position) override {
+    if (forwardOnly_) notSupported();
+    pos_ = position;
+  }
   long long position() const override { return pos_; }
   void setWindow(long long) override {}
 
  private:
-  std::vector<std::string> columns_;
-  std::vector<std::vector<Variant>> rows_;
-  long long pos_ = 0;
-};
-
-class StaticCursor : public Cursor {
- public:
-  explicit StaticCursor(std::unique_ptr<RowStream> stream) {
-    columns_ = stream->columns();
-    std::vector<Variant> row;
-    while (stream->next(row)) rows_.push_back(std::move(row));
-  }
-  bool eof() const override { return pos_ >= static_cast<long long>(rows_.size()); }
-  bool bof() const override { return pos_ < 0 || rows_.empty(); }
-  const std::vector<std::string>& columns() const override { return columns_; }
-  const std::vector<Variant>& row() const override { return rows_[static_cast<size_t>(pos_)]; }
-  void moveNext() override {
-    if (eof()) noCurrentRecord();
-    ++pos_;
-  }
-  void moveFirst() override { pos_ = 0; }
-  void moveLast() override { pos_ = rows_.empty() ? 0 : static_cast<long long>(rows_.size()) - 1; }
-  long long recordCount() const override { return static_cast<long long>(rows_.size()); }
-  bool canPage() const override { return true; }
-  void moveTo(long long position) override { pos_ = position; }
-  long long position() const override { return pos_; }
-  void setWindow(long long) override {}
-
- private:
+  bool forwardOnly_;
   std::vector<std::string> columns_;
   std::vector<std::vector<Variant>> rows_;
   long long pos_ = 0;
@@ -161,10 +139,10 @@ class KeysetCursor : public Cursor {
 }  // namespace
 
 std::unique_ptr<Cursor> makeForwardCursor(std::unique_ptr<RowStream> stream) {
-  return std::make_unique<ForwardCursor>(std::move(stream));
+  return std::make_unique<ReadCursor>(std::move(stream), true);
 }
 std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream) {
-  return std::make_unique<StaticCursor>(std::move(stream));
+  return std::make_unique<ReadCursor>(std::move(stream), false);
 }
 std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql) {
   return std::make_unique<KeysetCursor>(std::move(session), std::move(sql));
