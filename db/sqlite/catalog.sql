@@ -73,7 +73,7 @@ CREATE TABLE comsub (
   PRIMARY KEY (grp, cat, sub)
 );
 
--- Technical specifications: one row per attribute, shown in seq order.
+-- Technical data sheets: one row per attribute, shown in seq order.
 CREATE TABLE techspec (
   part_num  TEXT NOT NULL COLLATE NOCASE,
   seq       INTEGER NOT NULL,

@@ -2,6 +2,8 @@
 // distributor products, paged on their own.
 #include "featured.h"
 
+#include <optional>
+
 #include "kestrin/ecat.h"
 #include "product_row.h"
 #include "text.h"
@@ -120,11 +122,15 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
   strR += "<TD><b>Stock</b></TD><TD><b>Cart</b></td></TR>";
 
   rs.setAbsolutePage(page);
+  std::optional<float> discount;
   for (int written = 0; written < kFeaturedPageSize && !rs.eof(); ++written, rs.moveNext()) {
     const std::string partNum = rs.field("p_part_num").text();
     std::string priceText;
     const Variant& cost = rs.field("p_cost");
-    if (cost.isNumeric()) priceText = plainMoney(cost.number() * getDiscount(customerid));
+    if (cost.isNumeric()) {
+      if (!discount) discount = getDiscount(customerid);  // once per page
+      priceText = plainMoney(cost.number() * *discount);
+    }
     const Variant& qty = rs.field("p_qty");
     const bool inStock = catalog::inStock(qty);
     strR += catalog::rowHead(rs, written, catColor, vendorColumn, flag, priceText);

@@ -1,5 +1,8 @@
 // The product results table with which every listing ends: one page of the listing statement
 // in `sql`, with count and page lines, priced rows and page links.
+#include <optional>
+#include <unordered_map>
+
 #include "kestrin/ecat.h"
 #include "product_row.h"
 #include "text.h"
@@ -54,15 +57,21 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
   strR += "<TD><b>Stock</b><br><font class=\"stext\">" + stockNote + "</font></TD>";
   strR += "<TD><b>Cart</b></TD></TR>";
 
+  // The factors cannot change within one page: each group's markup and the customer's discount
+  // are looked up once.
+  std::unordered_map<std::string, float> rates;
+  std::optional<float> discount;
   for (int written = 0; written < iPageSize.value() && !rs.eof(); ++written, rs.moveNext()) {
     const std::string partNum = rs.field("p_part_num").text();
 
     std::string priceText;
     const Variant& cost = rs.field("p_cost");
     if (cost.isNumeric()) {
-      const float rate = getRates(rs.field("grp").text());
-      const float discount = getDiscount(customerid);
-      priceText = plainMoney(cost.number() * rate * discount);
+      const std::string group = rs.field("grp").text();
+      auto rate = rates.find(group);
+      if (rate == rates.end()) rate = rates.emplace(group, getRates(group)).first;
+      if (!discount) discount = getDiscount(customerid);
+      priceText = plainMoney(cost.number() * rate->second * *discount);
     }
     const Variant& qty = rs.field("p_qty");
     const bool inStock = catalog::inStock(qty);

@@ -186,6 +186,24 @@ TEST_F(ListingTest, PricesUseTheGroupMarkupAndTheCustomerDiscount) {
   EXPECT_NE(html.find("price=103.50&partno=P1\">Drive</a>"), std::string::npos);
 }
 
+TEST_F(ListingTest, EachRowIsPricedWithItsOwnGroupsMarkup) {
+  addMarkup("A1", 15);
+  addMarkup("m001", 20);
+  addMarkup("cust", 50, "C7");
+  addProduct(Database::Main,
+             {.part = "P1", .manuPart = "M1", .descr = "One", .grp = "A1", .cost = 100});
+  addProduct(Database::Main,
+             {.part = "P2", .manuPart = "M2", .descr = "Two", .grp = "B1", .cost = 101});
+  addProduct(Database::Main,
+             {.part = "P3", .manuPart = "M3", .descr = "Three", .grp = "A1", .cost = 102});
+  const std::string html = cat.displayManuf("AC", 1, "", "", "", "C7", false, 0,
+                                            SiteFixture::kSiteId, SiteFixture::kPassword)
+                               .text();
+  EXPECT_NE(html.find("price=57.50&partno=P1\">One</a>"), std::string::npos);
+  EXPECT_NE(html.find("price=60.60&partno=P2\">Two</a>"), std::string::npos);
+  EXPECT_NE(html.find("price=58.65&partno=P3\">Three</a>"), std::string::npos);
+}
+
 TEST_F(ListingTest, BreadcrumbShowsWhatTheDescriptionsHave) {
   addSub(Database::Main, "A1", "010", "01", " Thin ");
   addProduct(Database::Main, {.part = "P1", .manuPart = "M1", .descr = "Drive", .sub = "01"});
