@@ -24,6 +24,13 @@ const std::vector<MethodInfo>& engineMethods() {
     addCoreMethods(t);
     addCatalogMethods(t);
     addPriceMethods(t);
+    addSearchMethods(t);
+    addProductMethods(t);
+    addCartMethods(t);
+    addOrderMethods(t);
+    addDistributorMethods(t);
+    addMailMethods(t);
+    addAccountingMethods(t);
     return t;
   }();
   return table;

@@ -34,5 +34,13 @@ using MethodTable = std::vector<MethodInfo>;
 void addCoreMethods(MethodTable& table);
 void addCatalogMethods(MethodTable& table);
 void addPriceMethods(MethodTable& table);
+void addSearchMethods(MethodTable& table);
+void addProductMethods(MethodTable& table);
+void addCartMethods(MethodTable& table);
+void addOrderMethods(MethodTable& table);
+void addDistributorMethods(MethodTable& table);
+void addMailMethods(MethodTable& table);
+// Defined in accounting/, beside the exports.
+void addAccountingMethods(MethodTable& table);
 
 }  // namespace kestrin

@@ -97,6 +97,20 @@ class eCat {
   Variant getHandlingRatesII(const std::string& id, const std::string& siteID = "",
                              const std::string& sitePassword = "");
 
+  // ---- Search ----
+
+  // ---- Product page ----
+
+  // ---- Cart ----
+
+  // ---- Customers and orders ----
+
+  // ---- Distributor stock ----
+
+  // ---- Mail ----
+
+  // ---- Accounting ----
+
   // ---- Session and settings ----
 
   // Reads the site configuration file, checks the password, opens conn and connTD, applies the
@@ -134,6 +148,20 @@ class eCat {
                             const std::string& sqlText);
   // The markup rate row of a code through kx_getMarkup, into `into`.
   void lookUpMarkup(const std::string& code, db::Recordset& into);
+
+  // ---- Search (internal) ----
+
+  // ---- Product page (internal) ----
+
+  // ---- Cart (internal) ----
+
+  // ---- Customers and orders (internal) ----
+
+  // ---- Distributor stock (internal) ----
+
+  // ---- Mail (internal) ----
+
+  // ---- Accounting (internal) ----
 
   // Sets the four scheme colours from a scheme name; an unknown name changes nothing.
   void applyColorScheme(const std::string& scheme);

@@ -1,0 +1,8 @@
+// Method rows of the accounting exports.
+#include "method_table.h"
+
+namespace kestrin {
+
+void addAccountingMethods(MethodTable&) {}
+
+}  // namespace kestrin

@@ -1,0 +1,8 @@
+// Method rows of outbound mail.
+#include "method_table.h"
+
+namespace kestrin {
+
+void addMailMethods(MethodTable&) {}
+
+}  // namespace kestrin

@@ -1,0 +1,8 @@
+// Method rows of searches and the filter form.
+#include "method_table.h"
+
+namespace kestrin {
+
+void addSearchMethods(MethodTable&) {}
+
+}  // namespace kestrin
