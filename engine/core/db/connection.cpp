@@ -74,8 +74,12 @@ void Connection::open(const std::string& connectionString, const std::string& us
   database_ = databaseName(target);
 }
 
-Recordset Connection::execute(const std::string& sql) {
+void Connection::requireOpen() const {
   if (!isOpen()) raiseClosed(kConnSource);
+}
+
+Recordset Connection::execute(const std::string& sql) {
+  requireOpen();
   StatementTrace::record(sql, database_);
   requireSingleStatement(sql);
   std::unique_ptr<RowStream> stream = session_->run(sql);
@@ -84,7 +88,7 @@ Recordset Connection::execute(const std::string& sql) {
 }
 
 void Connection::executeBatch(ConstantBatch batch) {
-  if (!isOpen()) raiseClosed(kConnSource);
+  requireOpen();
   for (const std::string& statement : splitStatements(batch.text())) {
     StatementTrace::record(statement, database_);
     session_->run(statement);
