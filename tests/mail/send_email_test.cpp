@@ -231,6 +231,17 @@ TEST_F(SendEmailTest, RefusedConnection) {
   EXPECT_TRUE(result.ends_with(accountTail(closed.server()))) << result;
 }
 
+// The reserved top-level domain never resolves; a resolver that does not answer at all runs
+// into the connection time-out instead.
+TEST_F(SendEmailTest, UnknownHost) {
+  site.setPreference("smtpserver", "mail.kestrin.invalid");
+  const std::string result = send("ann@example.test", "Hi", "Body", false);
+  EXPECT_TRUE(result.starts_with("Not OK: Error: Couldn't resolve host name") ||
+              result.starts_with("Not OK: Error: Timeout was reached"))
+      << result;
+  EXPECT_TRUE(result.ends_with(accountTail("mail.kestrin.invalid"))) << result;
+}
+
 // Takes the ten seconds of the connection time-out: the server accepts and never greets.
 TEST_F(SendEmailTest, SilentServerTimesOut) {
   LoopbackSocket silent(true);
