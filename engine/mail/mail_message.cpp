@@ -43,7 +43,9 @@ void refuseControlCharacters(const char* field, std::string_view value) {
 
 std::string checkedAddress(const char* field, const std::string& item) {
   std::string address = addressOf(item);
-  bool usable = !address.empty();
+  // local@domain, nothing that could end the address in an SMTP command early
+  const size_t at = address.rfind('@');
+  bool usable = at != std::string::npos && at > 0 && at + 1 < address.size();
   for (char c : address) usable = usable && !isBlank(c) && c != '<' && c != '>';
   if (!usable) {
     raise(kErrInvalidCall,

@@ -180,6 +180,50 @@ TEST_F(SendEmailTest, LineBreakInAHeaderFieldIsRefusedAndNothingIsSent) {
   EXPECT_TRUE(peer.messages().empty());
 }
 
+// Whatever a page passes, the server sees one message, for the recipients the page named, and
+// never an SMTP command or header of the value's making.
+TEST_F(SendEmailTest, HostileValuesNeverReachFurtherRecipients) {
+  const std::string smuggled =
+      "\r\n.\r\nMAIL FROM:<x@evil.test>\r\nRCPT TO:<victim@evil.test>\r\nDATA\r\nspam\r\n.\r\n";
+  const std::vector<std::string> corpus = {
+      smuggled,
+      "\n.\nRCPT TO:<victim@evil.test>\n",
+      "ann@example.test>\r\nRCPT TO:<victim@evil.test",
+      "ann@example.test> SIZE=1 NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;victim@evil.test",
+      std::string("ann@example.test\0victim@evil.test", 33),
+      "=?UTF-8?B?QmNjOiB2aWN0aW1AZXZpbC50ZXN0?=",
+      "'; drop table preferences; --",
+      std::string(5000, 'x') + "@example.test",
+  };
+  enum Field { To, From, Cc, Subject, Body };
+  for (Field field : {To, From, Cc, Subject, Body}) {
+    for (const std::string& value : corpus) {
+      SCOPED_TRACE(std::to_string(field) + ": " + value.substr(0, 60));
+      const size_t before = peer.messages().size();
+      const std::string result = cat.sendEmail(
+          field == To ? value : "ann@example.test", field == From ? value : "sales@harrow.test",
+          field == Subject ? value : "Hi", field == Body ? value : "Body", false,
+          field == Cc ? value : "", "", SiteFixture::kSiteId, SiteFixture::kPassword);
+      EXPECT_TRUE(result == "Passed" || result.starts_with("Not OK: Error: ")) << result;
+      const std::vector<std::string> messages = peer.messages();
+      ASSERT_LE(messages.size(), before + 1);
+      if (messages.size() == before + 1) {
+        EXPECT_EQ(result, "Passed");
+        const std::string& m = messages.back();
+        EXPECT_EQ(m.find("rcpt to: victim@evil.test\n"), std::string::npos) << m;
+        EXPECT_EQ(m.find("mail from: x@evil.test\n"), std::string::npos) << m;
+        if (field == Subject || field == Body) {
+          EXPECT_TRUE(
+              m.starts_with("auth: shop@mail.test Wx7;pl'4\nmail from: sales@harrow.test\n"
+                            "rcpt to: ann@example.test\nheader To: ann@example.test\n"))
+              << m;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(site.value(testing::Database::Main, "select count(*) from preferences"), "3");
+}
+
 TEST_F(SendEmailTest, MissingAddressesAreRefused) {
   struct Case {
     const char* to;
@@ -197,6 +241,10 @@ TEST_F(SendEmailTest, MissingAddressesAreRefused) {
        "The address \"Ann Lee\" in the To field is not a mail address"},
       {"ann@example.test", "<>", "sales@harrow.test",
        "The address \"<>\" in the CC field is not a mail address"},
+      {"ann.example.test", "", "sales@harrow.test",
+       "The address \"ann.example.test\" in the To field is not a mail address"},
+      {"ann@example.test", "", "Harrow <@harrow.test>",
+       "The address \"Harrow <@harrow.test>\" in the From field is not a mail address"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.description);
