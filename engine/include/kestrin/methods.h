@@ -34,6 +34,10 @@ struct MethodInfo {
   // error 51 (the table wraps each row's function with atMethodBoundary).
   using Invoke = std::function<Variant(eCat&, const std::vector<Variant>&)>;
   Invoke invoke;
+  // For a method that talks to an outside peer: the site preference naming that peer
+  // ("host[:port]"). A caller that must not reach the outside (a test) points it at a local
+  // stand-in first.
+  std::string peerPreference{};
 };
 
 const std::vector<MethodInfo>& engineMethods();
