@@ -53,8 +53,9 @@ TEST(MethodBoundaryTest, EveryFailureLeavesAsAnEngineError) {
       EXPECT_EQ(e.description(), c.description);
     }
   }
-  EXPECT_EQ(failureOf([] { (void)std::string("ab").at(5); }).description().rfind("Internal error: ", 0),
-            0u);
+  EXPECT_EQ(
+      failureOf([] { (void)std::string("ab").at(5); }).description().rfind("Internal error: ", 0),
+      0u);
 }
 
 TEST(MethodBoundaryTest, EveryRowOfTheTableIsGuarded) {
