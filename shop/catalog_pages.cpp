@@ -99,9 +99,28 @@ HttpResponse manufacturerPage(PageContext& ctx) {
   return ctx.page("Manufacturer", fragment(ctx, html));
 }
 
+// The picture window the listings open: the picture alone, large.
+HttpResponse picturePage(PageContext& ctx) {
+  std::string name = ctx.value("picture");
+  bool ok = !name.empty() && name.size() <= 100 && name.find("..") == std::string::npos;
+  for (char c : name) {
+    ok = ok && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.');
+  }
+  if (!ok) throw BadValue("picture", name, "no picture has a name like this");
+  HttpResponse r = HttpResponse::html(
+      200, "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + name +
+               "</title><link rel=\"stylesheet\" href=\"style.css\"></head>"
+               "<body class=\"picture\"><img src=\"images/special/" +
+               name + "\" alt=\"" + name +
+               "\"><p><a href=\"#\" onclick=\"window.close(); return false\">Close</a></p>"
+               "</body></html>\n");
+  return r;
+}
+
 }  // namespace
 
 void addCatalogPages(Shop& shop) {
+  shop.addPage("viewpicture.asp", picturePage);
   shop.addPage("default.asp", home);
   shop.addPage("c_1.asp", mainCategory);
   shop.addPage("c_2.asp", groupPage);

@@ -18,6 +18,17 @@ std::string catalogCode(PageContext& ctx, const std::string& name) {
   return v;
 }
 
+std::string partNumber(PageContext& ctx, const std::string& name) {
+  std::string v = ctx.value(name);
+  bool ok = v.size() <= 60;
+  for (unsigned char c : v) {
+    ok = ok && c >= 0x20 && c < 0x7f && c != '"' && c != '\'' && c != '<' && c != '>' && c != '&' &&
+         c != '\\' && c != '`';
+  }
+  if (!ok) throw BadValue(name, v, "no part number looks like this");
+  return v;
+}
+
 std::string linkValue(PageContext& ctx, const std::string& name) {
   return urlEncode(ctx.value(name));
 }

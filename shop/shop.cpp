@@ -162,6 +162,9 @@ Shop::Shop(ShopConfig config)
       static_(config_.wwwDir) {
   addCatalogPages(*this);
   addAdminPages(*this);
+  addAdminPrefsPage(*this);
+  addSearchPages(*this);
+  addProductPages(*this);
 }
 
 void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {

@@ -102,5 +102,8 @@ std::string mainConnectionString(const std::string& siteId, const std::string& p
 // Page sets, each in its own file.
 void addCatalogPages(Shop& shop);
 void addAdminPages(Shop& shop);
+void addAdminPrefsPage(Shop& shop);
+void addSearchPages(Shop& shop);
+void addProductPages(Shop& shop);
 
 }  // namespace kestrin::shop

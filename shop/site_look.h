@@ -7,6 +7,8 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine_call.h"
 
@@ -18,7 +20,14 @@ struct SiteLook {
   std::string font = "verdana,arial";
   std::string dark = "#3F658B", group = "#A9C2DA", category = "#E6EDF4", border = "#666666";
   std::string manufacturerMenu;  // the engine's fragment
+  std::string scheme;            // the stored colour scheme's name, or empty
+  // The variables that the engine leaves to the page (listing, search and cart colours, the
+  // card processor): the stored preference, or a default from the colour scheme.
+  std::vector<std::pair<std::string, std::string>> pageVariables;
 };
+
+// Sets the page's variables of `look` on an engine object before a call.
+void applyPageVariables(const SiteLook& look, eCat& cat);
 
 class SiteLookCache {
  public:

@@ -132,6 +132,60 @@ TEST_F(ShopSecurityTest, AdminLogOnNeedsTheSitePassword) {
   EXPECT_NE(shop.get("/admin.asp", admin).body.find("Enter the site password"), std::string::npos);
 }
 
+TEST_F(ShopSecurityTest, AdminPagesWithoutLogOnRedirectToTheLogOnForm) {
+  ShopProcess shop(site_->dir());
+  HttpReply r = shop.get("/setPref.asp");
+  EXPECT_EQ(r.status, 303);
+  EXPECT_EQ(r.header("location"), "admin.asp?next=setPref.asp");
+  HttpReply form = shop.get("/admin.asp?next=setPref.asp");
+  EXPECT_NE(form.body.find("name=\"next\" value=\"setPref.asp\""), std::string::npos);
+  // After the log-on the form leads back to the page asked for.
+  std::string cookie = sessionCookie(form);
+  HttpReply on = shop.post(
+      "/admin.asp", "action=logon&next=setPref.asp&password=tolvaro27&token=" + tokenOf(form.body),
+      cookie);
+  EXPECT_EQ(on.header("location"), "setPref.asp");
+  // Only pages of this shop are followed after a log-on.
+  HttpReply away = shop.get("/admin.asp?next=" + std::string("http%3A%2F%2Fexample.com%2F"));
+  HttpReply off = shop.post("/admin.asp",
+                            "action=logon&next=http%3A%2F%2Fexample.com%2Fx.asp&password=tolvaro27&"
+                            "token=" +
+                                tokenOf(away.body),
+                            sessionCookie(away));
+  EXPECT_EQ(off.header("location"), "admin.asp");
+}
+
+TEST_F(ShopSecurityTest, ThePreferencesFormStoresEachFieldAndTheLayoutEscapesThem) {
+  SiteFixture site(true);
+  ShopProcess shop(site.dir());
+  std::string admin = adminLogOn(shop);
+  HttpReply form = shop.get("/setPref.asp", admin);
+  ASSERT_EQ(form.status, 200);
+  EXPECT_NE(form.body.find("<form action=\"setPref.asp\" method=\"post\"><input type=\"hidden\" "
+                           "name=\"token\""),
+            std::string::npos);
+  EXPECT_NE(form.body.find("<select name=\"colorSchema\""), std::string::npos);
+  // Without the token nothing is stored.
+  EXPECT_EQ(shop.post("/setPref.asp", "action=update&siteCname=Nobody", admin).status, 403);
+  HttpReply saved = shop.post("/setPref.asp",
+                              "action=update&siteCname=O%27Brien+%3Cb%3E%26%3C%2Fb%3E+Sons&"
+                              "gFontName=georgia&colorSchema=green&notAField=x&token=" +
+                                  tokenOf(form.body),
+                              admin);
+  EXPECT_EQ(saved.status, 200);
+  EXPECT_NE(saved.body.find("Saved 3 preferences."), std::string::npos);
+  EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items='siteCname'"),
+            "O'Brien <b>&</b> Sons");
+  EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items='gfontName'"),
+            "georgia");
+  EXPECT_EQ(site.value(Database::Main, "select count(*) from preferences where items='notAField'"),
+            "0");
+  HttpReply home = shop.get("/");
+  EXPECT_NE(home.body.find("O&#39;Brien &lt;b&gt;&amp;&lt;/b&gt; Sons"), std::string::npos);
+  EXPECT_EQ(home.body.find("<b>&</b>"), std::string::npos);
+  EXPECT_NE(home.body.find("--dark:#22483F"), std::string::npos);
+}
+
 TEST_F(ShopSecurityTest, TwoProcessesOnOneSiteShareSessions) {
   ShopProcess first(site_->dir());
   ShopProcess second(site_->dir());

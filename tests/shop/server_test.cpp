@@ -99,6 +99,15 @@ TEST_F(ShopServerTest, StaticFilesAreServedByNameWithoutCase) {
   EXPECT_EQ(shop.get("/kestrin.db").status, 404);
 }
 
+TEST_F(ShopServerTest, ThePictureWindowShowsOnePicture) {
+  ShopProcess shop(site_->dir());
+  HttpReply r = shop.get("/viewpicture.asp?picture=KS-100007_1.jpg");
+  EXPECT_EQ(r.status, 200);
+  EXPECT_NE(r.body.find("<img src=\"images/special/KS-100007_1.jpg\""), std::string::npos);
+  EXPECT_EQ(shop.get("/viewpicture.asp?picture=../kestrin.ini").status, 400);
+  EXPECT_EQ(shop.get("/viewpicture.asp?picture=%22%3E%3Cscript%3E").status, 400);
+}
+
 TEST_F(ShopServerTest, UnknownPagesGive404InTheLayout) {
   ShopProcess shop(site_->dir());
   HttpReply r = shop.get("/nosuch.asp?x=1");
