@@ -3,6 +3,7 @@
 // sessions (with their log-ons) are shared by every process that serves the site.
 #include <gtest/gtest.h>
 
+#include "kestrin/methods.h"
 #include "shop_process.h"
 #include "site_fixture.h"
 
@@ -46,7 +47,7 @@ TEST_F(ShopSecurityTest, ScriptsInRequestValuesComeBackEscapedOrEncoded) {
     const char* expected;  // how the value comes back
   };
   const std::string script = kScript;
-  const Case cases[] = {
+  std::vector<Case> cases = {
       // Catalog codes that cannot be codes are refused and echoed escaped.
       {"/c_2.asp?group=" + script, 400, "&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;"},
       {"/c_4b.asp?group=B1&category=" + script, 400, "&lt;script&gt;"},
@@ -58,6 +59,20 @@ TEST_F(ShopSecurityTest, ScriptsInRequestValuesComeBackEscapedOrEncoded) {
        "image=%22%3E%3Cscript%3Ealert%281%29%3C%2Fscript%3E"},
       {"/c_4b.asp?group=B1&category=010&image=" + script, 200, "%3Cscript%3E"},
   };
+  // The pages of features that arrive later, once the engine has them.
+  if (findMethod("displayDetail")) {
+    cases.push_back({"/c_final.asp?featured=True&partno=" + script, 400, "&lt;script&gt;"});
+    cases.push_back({"/c_final.asp?featured=True&partno=KS-100007&image=" + script, 200,
+                     "%3Cscript%3E"});
+  }
+  if (findMethod("search")) {
+    // The search text comes back escaped in the heading and encoded in the page's own links.
+    cases.push_back({"/search.asp?sType=keyword&keyword=" + script, 200,
+                     "&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;"});
+    cases.push_back({"/search.asp?action=viewitems&grp=B1&sType=keyword&keyword=" + script, 200,
+                     "&lt;script&gt;"});
+    cases.push_back({"/search.asp?sType=manuf&keyword=" + script, 200, "&lt;script&gt;"});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
     HttpReply r = shop.get(c.target);
