@@ -62,8 +62,8 @@ TEST_F(ShopSecurityTest, ScriptsInRequestValuesComeBackEscapedOrEncoded) {
   // The pages of features that arrive later, once the engine has them.
   if (findMethod("displayDetail")) {
     cases.push_back({"/c_final.asp?featured=True&partno=" + script, 400, "&lt;script&gt;"});
-    cases.push_back({"/c_final.asp?featured=True&partno=KS-100007&image=" + script, 200,
-                     "%3Cscript%3E"});
+    cases.push_back(
+        {"/c_final.asp?featured=True&partno=KS-100007&image=" + script, 200, "%3Cscript%3E"});
   }
   if (findMethod("search")) {
     // The search text comes back escaped in the heading and encoded in the page's own links.
