@@ -40,8 +40,7 @@ std::string readDescriptionFile(const std::string& path) {
   if (!std::filesystem::is_regular_file(path, ec) ||
       !readSmallFile(path, kMaxDescriptionBytes, content)) {
     raise(kErrPathAccess,
-          "Path/File access error: " +
-              htmlEscape(std::filesystem::path(path).filename().string()) +
+          "Path/File access error: " + htmlEscape(std::filesystem::path(path).filename().string()) +
               " cannot be read",
           "kestrin");
   }

@@ -53,9 +53,7 @@ std::string richText(const std::string& descr) {
   return replaceAll(replaceAll(trim(descr), "\r\n", "<br>"), "**", "<br>");
 }
 
-std::string fontTag(const std::string& face) {
-  return "<font size=\"-1\" face=\"" + face + "\">";
-}
+std::string fontTag(const std::string& face) { return "<font size=\"-1\" face=\"" + face + "\">"; }
 
 // The rows of a data sheet whose value is not blank; `valueFont` wraps the value when set.
 std::string specificationRows(db::Recordset& spec, const std::string& face, bool valueFont) {
@@ -243,8 +241,8 @@ void eCat::appendRelatedItems(db::Connection& catalog, const std::string& word, 
     const std::string grp = rows.field("grp").text();
     const std::string cat = rows.field("cat").text();
     const std::string sub = rows.field("sub").text();
-    const std::string subName = describe("kx_subdescr '" + sqlEscape(grp) + "','" +
-                                         sqlEscape(cat) + "','" + sqlEscape(sub) + "'");
+    const std::string subName = describe("kx_subdescr '" + sqlEscape(grp) + "','" + sqlEscape(cat) +
+                                         "','" + sqlEscape(sub) + "'");
     if (!subName.empty()) {
       if (grp != previousGrp)
         strR += "<br><b>" + trim(cached(groups, grp, "kx_grpdescr '" + sqlEscape(grp) + "'")) +

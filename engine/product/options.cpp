@@ -58,8 +58,8 @@ std::optional<long long> parseOptionId(std::string_view text) {
 std::optional<std::string> optionDescr(db::Connection& conn, std::string& sql,
                                        std::string_view table, long long id) {
   if (!isOptionTable(table))
-    raise(kErrInvalidCall, "Invalid procedure call or argument: no option table " +
-                               std::string(table), "kestrin");
+    raise(kErrInvalidCall,
+          "Invalid procedure call or argument: no option table " + std::string(table), "kestrin");
   sql = "select descr from " + std::string(table) + " where id=" + std::to_string(id);
   db::Recordset row = conn.execute(sql);
   if (row.eof()) return std::nullopt;

@@ -49,8 +49,8 @@ int eCat::displayOptions(const std::string& partno, const std::string& strSelect
       sql = "select * from pictures where id=" + std::to_string(*pictureId);
       db::Recordset chosen = conn.execute(sql);
       if (!chosen.eof()) {
-        strR +=
-            "<img src=\"images/special/" + trim(chosen.field("picture").text()) + "\" border=\"0\">";
+        strR += "<img src=\"images/special/" + trim(chosen.field("picture").text()) +
+                "\" border=\"0\">";
       }
     }
     strR += "</td></tr></table>";

@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 class DetailTest : public ProductTest {
  protected:
   void addMarkup(const std::string& code, double rate, const std::string& customer = "") {
-    site.exec(Database::Main, "INSERT INTO markup (markupid, rate, customerid) VALUES (" +
-                                  q(code) + ", " + std::to_string(rate) + ", " +
+    site.exec(Database::Main, "INSERT INTO markup (markupid, rate, customerid) VALUES (" + q(code) +
+                                  ", " + std::to_string(rate) + ", " +
                                   (customer.empty() ? "NULL" : q(customer)) + ")");
   }
 
@@ -99,11 +99,9 @@ TEST_F(DetailTest, DistributorProductShowsDescriptionFileAndDataSheet) {
                                   .grp = "B1",
                                   .cost = 80,
                                   .priceOptions = "call"});
-  addProduct(Database::TechData, {.part = "T301",
-                                  .descr = "Halvard 8TB NAS drive",
-                                  .grp = "B1",
-                                  .cat = "020",
-                                  .sub = "02"});
+  addProduct(
+      Database::TechData,
+      {.part = "T301", .descr = "Halvard 8TB NAS drive", .grp = "B1", .cat = "020", .sub = "02"});
   addSpec(Database::TechData, "T300", 1, "Capacity", "4 TB");
   addSpec(Database::TechData, "T300", 2, "Cache", "");
   addSpec(Database::TechData, "T300", 3, "Interface", "SATA 6Gb/s");
@@ -126,9 +124,10 @@ TEST_F(DetailTest, DistributorProductWithoutDataSheetStillWritesItsTable) {
 
 TEST_F(DetailTest, EachPriceOptionChoosesThePriceLineAndTheButton) {
   const std::string cart = "cart.asp?action=add&steps=1&part_num=P1&featured=True";
-  const std::string buyNow = "<br><br>&nbsp;<input type=\"submit\" class=\"button_orange\" "
-                             "value=\" Buy Now \" onClick=\"javascript:window.location='" +
-                             cart + "';\">";
+  const std::string buyNow =
+      "<br><br>&nbsp;<input type=\"submit\" class=\"button_orange\" "
+      "value=\" Buy Now \" onClick=\"javascript:window.location='" +
+      cart + "';\">";
   struct Case {
     std::optional<std::string> option;
     bool priceLine;
@@ -160,11 +159,12 @@ TEST_F(DetailTest, EachPriceOptionChoosesThePriceLineAndTheButton) {
     addProduct(Database::Main,
                {.part = "P1", .descr = "Item one", .cost = 20, .priceOptions = c.option});
     const std::string html = shop("P1");
-    EXPECT_EQ(between(html, "<table class=\"text\">", "</td><td valign"),
-              std::string("<table class=\"text\"><tr><td valign=\"top\" class=\"text\"><b>Item:</b> "
-                          "Item one<br>") +
-                  (c.priceLine ? "<b>Price:</b> <font size=+1>$20.00</font><br>" : "") +
-                  "</td><td valign");
+    EXPECT_EQ(
+        between(html, "<table class=\"text\">", "</td><td valign"),
+        std::string("<table class=\"text\"><tr><td valign=\"top\" class=\"text\"><b>Item:</b> "
+                    "Item one<br>") +
+            (c.priceLine ? "<b>Price:</b> <font size=+1>$20.00</font><br>" : "") +
+            "</td><td valign");
     EXPECT_EQ(between(html, "name=\"showpotions\" value=\"no\">", "name=\"prOptions\""),
               "name=\"showpotions\" value=\"no\"><b>Additional Product Options:</b><br><br><table "
               "class=\"text\"></table>--options not available--<br>" +
@@ -182,9 +182,8 @@ TEST_F(DetailTest, PricesCarryTheGroupMarkupAndTheCustomerDiscount) {
     std::string price;
   };
   const Case cases[] = {
-      {"A1", 100, "", "115.00"},         {"A1", 100, "C10002", "103.50"},
-      {"Z9", 0.5, "", ".50"},            {"Z9", 2345.678, "", "2345.68"},
-      {"Z9", std::nullopt, "C10002", ""}, {"Z9", -0.5, "", "-.50"},
+      {"A1", 100, "", "115.00"},       {"A1", 100, "C10002", "103.50"},    {"Z9", 0.5, "", ".50"},
+      {"Z9", 2345.678, "", "2345.68"}, {"Z9", std::nullopt, "C10002", ""}, {"Z9", -0.5, "", "-.50"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.price);
@@ -266,7 +265,8 @@ TEST_F(DetailTest, DescriptionFileItemsAreJoinedByOneBlank) {
 }
 
 TEST_F(DetailTest, RelatedItemsWriteEachGroupAndCategoryHeadingOnce) {
-  for (const char* sub : {"01", "02"}) addTree(Database::Main, "A1", "010", sub, "Sub " + std::string(sub));
+  for (const char* sub : {"01", "02"})
+    addTree(Database::Main, "A1", "010", sub, "Sub " + std::string(sub));
   addTree(Database::Main, "A1", "020", "01", "Sub 20-01");
   addTree(Database::Main, "B2", "020", "01", "Sub B2");
   addProduct(Database::Main, {.part = "P1", .descr = "Acme one"});
@@ -277,10 +277,11 @@ TEST_F(DetailTest, RelatedItemsWriteEachGroupAndCategoryHeadingOnce) {
   addProduct(Database::Main, {.part = "P5", .descr = "Acme five", .sub = "77"});
   addProduct(Database::Main, {.part = "P6", .descr = "Acmeish", .grp = "Z1"});
   addProduct(Database::Main, {.part = "P7", .descr = "Other", .grp = "Z2"});
-  const std::string html = cat.displayDetail("P1", "", "img&3", true, SiteFixture::kSiteId,
-                                             SiteFixture::kPassword);
-  const std::string link = "<a class=\"link\" href=\"c_4b.asp?featured=True&filter=yes&key=Acme"
-                           "&image=img&amp;3&amp;subcategory=";
+  const std::string html =
+      cat.displayDetail("P1", "", "img&3", true, SiteFixture::kSiteId, SiteFixture::kPassword);
+  const std::string link =
+      "<a class=\"link\" href=\"c_4b.asp?featured=True&filter=yes&key=Acme"
+      "&image=img&amp;3&amp;subcategory=";
   EXPECT_EQ(html.substr(html.find("<b>Related Items:</b><br>")),
             "<b>Related Items:</b><br>"
             "<br><b>Group A1</b><br>Category 010<br>" +
@@ -296,7 +297,8 @@ TEST_F(DetailTest, AnEmptyFirstWordMatchesEveryProduct) {
   addTree(Database::Main, "A1", "010", "01", "Sub 01");
   addTree(Database::Main, "B2", "020", "02", "Sub 02");
   addProduct(Database::Main, {.part = "P1", .descr = " Leading blank"});
-  addProduct(Database::Main, {.part = "P2", .descr = "Unrelated", .grp = "B2", .cat = "020", .sub = "02"});
+  addProduct(Database::Main,
+             {.part = "P2", .descr = "Unrelated", .grp = "B2", .cat = "020", .sub = "02"});
   const std::string html = shop("P1");
   EXPECT_NE(html.find("key=&image=3&amp;subcategory=01&amp;category=010&amp;group=A1\">Sub 01</a>"),
             std::string::npos)
@@ -336,8 +338,9 @@ TEST_F(DetailTest, RequestValuesCannotLeaveTheirLinksOrFields) {
   const std::string html = shop(part);
   EXPECT_EQ(html.find("::ERROR"), std::string::npos) << html;
   EXPECT_NE(html.find("<b>Item:</b> Quoted part<br>"), std::string::npos);
-  EXPECT_NE(html.find("<input type=\"hidden\" name=\"part_num\" value=\"O&#39;K&quot;&lt;b&gt;&amp;x\">"),
-            std::string::npos);
+  EXPECT_NE(
+      html.find("<input type=\"hidden\" name=\"part_num\" value=\"O&#39;K&quot;&lt;b&gt;&amp;x\">"),
+      std::string::npos);
   EXPECT_NE(html.find("part_num=O%27K%22%3Cb%3E%26x&featured=True';"), std::string::npos);
   EXPECT_NE(html.find("images/special/q.jpg"), std::string::npos);
   EXPECT_EQ(html.find("<b>&x"), std::string::npos);

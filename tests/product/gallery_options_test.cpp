@@ -51,9 +51,9 @@ TEST_F(GalleryTest, ThirteenPicturesMakeTwoPages) {
   const std::string second = gallery(2);
   EXPECT_EQ(count(second, "<td valign=\"bottom\""), 1);
   EXPECT_NE(second.find("g13.jpg"), std::string::npos);
-  EXPECT_NE(second.find("</td>" + std::string(kPagerRow) + pager("Previous", 1) +
-                        "</td></tr></table>"),
-            std::string::npos)
+  EXPECT_NE(
+      second.find("</td>" + std::string(kPagerRow) + pager("Previous", 1) + "</td></tr></table>"),
+      std::string::npos)
       << second;
   EXPECT_EQ(second.find("Next"), std::string::npos);
 }
@@ -82,10 +82,8 @@ TEST_F(GalleryTest, LastRowEndsWithASeparatorOnlyWhenFull) {
     addProductWithPictures(c.pictures);
     const std::string html = gallery(1);
     EXPECT_EQ(count(html, "<tr><td valign=\"bottom\""), (c.pictures + 3) / 4);
-    EXPECT_EQ(html.find(std::string(kSeparator) + kPagerRow) != std::string::npos,
-              c.separatorLast);
-    EXPECT_EQ(html.find("</td>" + std::string(kPagerRow)) != std::string::npos,
-              !c.separatorLast);
+    EXPECT_EQ(html.find(std::string(kSeparator) + kPagerRow) != std::string::npos, c.separatorLast);
+    EXPECT_EQ(html.find("</td>" + std::string(kPagerRow)) != std::string::npos, !c.separatorLast);
   }
 }
 

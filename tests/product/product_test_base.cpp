@@ -49,9 +49,10 @@ void ProductTest::addTree(Database db, const std::string& grp, const std::string
 
 void ProductTest::addPicture(int id, const std::string& part, const std::string& picture,
                              const std::string& descr) {
-  site.exec(Database::Main, "INSERT INTO pictures (id, part_num, picture, descr, positions) VALUES (" +
-                                std::to_string(id) + ", " + q(part) + ", " + q(picture) + ", " +
-                                q(descr) + ", " + std::to_string(id) + ")");
+  site.exec(Database::Main,
+            "INSERT INTO pictures (id, part_num, picture, descr, positions) VALUES (" +
+                std::to_string(id) + ", " + q(part) + ", " + q(picture) + ", " + q(descr) + ", " +
+                std::to_string(id) + ")");
 }
 
 void ProductTest::addOption(const std::string& table, int id, const std::string& part,

@@ -31,9 +31,8 @@ class ProductTest : public SiteTest {
   static std::string q(const std::string& s);
   void addProduct(Database db, const Product& p);
   // A group, category and subcategory with their descriptions, in `db`.
-  void addTree(Database db, const std::string& grp, const std::string& cat,
-               const std::string& sub, const std::string& subDescr,
-               const std::string& subPicture = "");
+  void addTree(Database db, const std::string& grp, const std::string& cat, const std::string& sub,
+               const std::string& subDescr, const std::string& subPicture = "");
   void addPicture(int id, const std::string& part, const std::string& picture,
                   const std::string& descr);
   void addOption(const std::string& table, int id, const std::string& part,

@@ -1,0 +1,69 @@
+// The product page on the demo site: a shop product with options and a picture gallery, and a
+// distributor product with a data sheet and an item description file.
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "bench_sites.h"
+#include "kestrin/ecat.h"
+
+namespace kestrin::bench {
+namespace {
+
+// Three option kinds and three selectable pictures in the demo catalog.
+constexpr const char* kShopPart = "KS-103668";
+// Eleven rows of data sheet in the demo distributor catalog.
+constexpr const char* kDistributorPart = "TD-5000014";
+
+// The demo site with what the two pages need besides the demo data: a rich description, without
+// which a shop product shows no gallery, and the distributor product's description file.
+const std::string& productSite() {
+  static const std::string dir = [] {
+    const std::string site = demoSite();
+    sqlite3* db = nullptr;
+    if (sqlite3_open((site + "/kestrin.db").c_str(), &db) != SQLITE_OK)
+      throw std::runtime_error("cannot open the demo database");
+    const std::string insert =
+        std::string("INSERT INTO techdescr (part_num, descr) VALUES ('") + kShopPart +
+        "', 'Braided cable with gold-plated connectors.\r\nTested for 10,000 bends.**Lifetime "
+        "warranty.')";
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, insert.c_str(), nullptr, nullptr, &message);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) throw std::runtime_error("cannot add the rich description");
+    const std::filesystem::path folder =
+        std::filesystem::path(site) / "admin" / "productDescription";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / (std::string(kDistributorPart) + ".descr"))
+        << "Corvane Voyager 960, 13.3-inch notebook\r\n\"Weight: 1.2 kg, with battery\"\r\n"
+           "Three-year warranty\r\n";
+    return site;
+  }();
+  return dir;
+}
+
+// Argument: 0 shop product, 1 distributor product.
+void BM_DisplayDetail(benchmark::State& state) {
+  const bool shop = state.range(0) == 0;
+  const std::string& site = productSite();
+  useSite(site);
+  const std::string part = shop ? kShopPart : kDistributorPart;
+  StatementCounter statements;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    eCat c;
+    std::string html = c.displayDetail(part, site, "", shop, kSiteId, kPassword);
+    bytes = html.size();
+    if (html.find("::ERROR::") != std::string::npos) state.SkipWithError("error form");
+    benchmark::DoNotOptimize(html);
+  }
+  statements.report(state);
+  state.counters["html_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_DisplayDetail)->ArgNames({"distributor"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kestrin::bench
