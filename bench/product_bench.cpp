@@ -63,7 +63,11 @@ void BM_DisplayDetail(benchmark::State& state) {
   statements.report(state);
   state.counters["html_bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(BM_DisplayDetail)->ArgNames({"distributor"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DisplayDetail)
+    ->ArgNames({"distributor"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kestrin::bench

@@ -31,7 +31,11 @@ std::string descriptionFilePath(const std::string& aPath, const std::string& par
 
 bool descriptionFileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::status(path, ec).type() != std::filesystem::file_type::not_found;
+  const std::filesystem::file_type type = std::filesystem::status(path, ec).type();
+  // A file the engine may not look at is there but unreadable; a name the system cannot even
+  // look up (too long, say) names no file.
+  if (ec) return ec == std::errc::permission_denied;
+  return type != std::filesystem::file_type::not_found;
 }
 
 std::string readDescriptionFile(const std::string& path) {

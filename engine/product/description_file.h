@@ -11,7 +11,8 @@ namespace kestrin::product {
 // holding "/" or a NUL byte.
 std::string descriptionFilePath(const std::string& aPath, const std::string& partno);
 
-// Whether something exists at `path` (a file, or anything that cannot be examined).
+// Whether something exists at `path`: a file, a folder, or a name in a folder the engine may not
+// look into (which then cannot be read).
 bool descriptionFileExists(const std::string& path);
 
 // The file's items, in order, one blank between two items (so "Cable, 6 ft" reads "Cable 6 ft",

@@ -231,6 +231,7 @@ TEST_F(DetailTest, DescriptionFileCases) {
       {"part number with /", "x/T1", sitePath(), "", true},
       {"part number climbing out", "../../T1", sitePath(), "", true},
       {"no aPath", "T1", "", "", false},
+      {"a site folder too long to look up", "T1", "/" + std::string(5000, 'a'), "", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
