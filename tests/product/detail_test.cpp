@@ -322,6 +322,50 @@ TEST_F(DetailTest, NoRelatedItemsLine) {
   EXPECT_EQ(html.find("::ERROR"), std::string::npos) << html;
 }
 
+TEST_F(DetailTest, StatementsFollowTheCatalogConnectionRule) {
+  for (Database db : {Database::Main, Database::TechData}) {
+    addTree(db, "A1", "010", "01", "Sub");
+    addProduct(db, {.part = "P1", .descr = "Same part"});
+  }
+  const std::string main = site.dbFile(Database::Main), techdata = site.dbFile(Database::TechData);
+  struct Case {
+    const char* optTDdata;
+    bool custDb;
+    std::string product;  // kx_getProdInfo and kx_getTechSpec
+    std::string related;  // the related-items query and its lookups
+  };
+  const Case cases[] = {
+      {"yes", true, main, main},     {"yes", false, techdata, techdata}, {"no", true, main, main},
+      {"no", false, main, techdata}, {"YES", false, main, techdata},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.optTDdata) + (c.custDb ? " shop" : " distributor"));
+    site.setPreference("optTDdata", c.optTDdata);
+    db::StatementTrace trace;
+    eCat page;
+    const std::string html =
+        page.displayDetail("P1", "", "", c.custDb, SiteFixture::kSiteId, SiteFixture::kPassword);
+    EXPECT_EQ(html.find("::ERROR"), std::string::npos) << html;
+    int checked = 0;
+    for (const db::TracedStatement& s : trace.statements()) {
+      SCOPED_TRACE(s.sql);
+      if (s.sql.starts_with("kx_getProdInfo") || s.sql.starts_with("kx_getTechSpec '")) {
+        EXPECT_EQ(s.database, c.product);
+        ++checked;
+      } else if (s.sql.starts_with("select distinct grp,cat,sub") ||
+                 s.sql.starts_with("kx_subdescr")) {
+        EXPECT_EQ(s.database, c.related);
+        ++checked;
+      } else if (s.sql.starts_with("select grp,cat,sub from products") ||
+                 s.sql.starts_with("kx_getMarkup") || s.sql.starts_with("select ")) {
+        EXPECT_EQ(s.database, main);
+        ++checked;
+      }
+    }
+    EXPECT_GE(checked, 6);
+  }
+}
+
 TEST_F(DetailTest, UnknownPartNumberEndsInTheErrorForm) {
   expectGolden("product/golden/unknown_part.html", shop("NOPE"));
   const std::string html = distributor("NOPE");

@@ -197,9 +197,21 @@ TEST_F(OptionsTest, ChosenPictureIdMustBeAWholeNumber) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("'" + c.picId + "'");
+    db::StatementTrace trace;
     const std::string html = options("yes", c.picId);
     EXPECT_NE(html.find(field + c.name + "\" class=\"field\">"), std::string::npos) << html;
     EXPECT_NE(html.find(chosen + c.image + "</td></tr></table>"), std::string::npos) << html;
+    // Only a whole number reaches a statement, and then as the number alone.
+    std::vector<std::string> byId;
+    for (const db::TracedStatement& s : trace.statements()) {
+      if (s.sql.find("where id=") != std::string::npos) byId.push_back(s.sql);
+    }
+    if (c.name.empty()) {
+      EXPECT_EQ(byId.empty(), c.picId != "2") << byId.front();
+    } else {
+      EXPECT_EQ(byId, (std::vector<std::string>{"select descr from pictures where id=1",
+                                                "select * from pictures where id=1"}));
+    }
   }
   EXPECT_EQ(site.value(Database::Main, "SELECT count(*) FROM pictures"), "1");
   // Without "yes" (exactly) the chosen picture is not shown beside the options.
