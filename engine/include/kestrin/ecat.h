@@ -146,6 +146,12 @@ class eCat {
   // The folder the engine was loaded from (KESTRIN_APP_PATH overrides it).
   std::string getAppPath();
 
+  // The first failure the last opendb recorded (an unreadable configuration file, a database
+  // that did not open, a bad connection string), or the wrong site password it met; number 0
+  // when it met none. A method that then fails on the closed connection (3704) reports only that;
+  // kestrinctl prints this cause after the error and the page host logs it.
+  const ErrorRecord& opendbFailure() const { return opendbFailure_; }
+
  private:
   // Appends one page of the listing statement in `sql` to strR as the product results table.
   void displayResults(const std::string& nextLink, const std::string& prevLink,
@@ -183,6 +189,8 @@ class eCat {
   db::Connection& catalogConn(bool strCustDb);
   // Runs `sql` on `c` (forward-only result).
   db::Recordset run(db::Connection& c);
+
+  ErrorRecord opendbFailure_;
 };
 
 }  // namespace kestrin
