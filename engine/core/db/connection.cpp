@@ -54,8 +54,12 @@ void Connection::open(const std::string& connectionString, const std::string& us
   session_ = openSession(target, timeoutSeconds_);
 }
 
-Recordset Connection::execute(const std::string& sql) {
+void Connection::requireOpen() const {
   if (!isOpen()) raiseClosed(kConnSource);
+}
+
+Recordset Connection::execute(const std::string& sql) {
+  requireOpen();
   std::unique_ptr<RowStream> stream = session_->run(sql);
   if (!stream) return Recordset();
   return Recordset(makeForwardCursor(std::move(stream)));

@@ -48,6 +48,8 @@ class Connection {
   // Closes the session. Closing a connection that is not open does nothing.
   void close();
   bool isOpen() const;
+  // Raises the closed-object error (3704) unless the connection is open, as a statement would.
+  void requireOpen() const;
 
   // The open session, shared with the Recordsets and Commands that use it.
   std::shared_ptr<Session> session() const;
