@@ -99,6 +99,45 @@ class eCat {
 
   // ---- Search ----
 
+  // The guided search: action "display" lists the groups of a main category ("Computers", ...
+  // "Training"); action "search" lists the products of the chosen group narrowed by the filter
+  // form's choices, sorted by `orderby` ("descr", "vend_code", "cost"; anything else by
+  // description). Another action gives an empty fragment.
+  std::string SmartSearch(const std::string& action, const std::string& pGroup = "",
+                          const std::string& grp = "", const std::string& cat = "",
+                          const std::string& subcat = "", const std::string& manuf = "",
+                          const std::string& prodline = "", const std::string& orderby = "",
+                          I2 page = 0, const std::string& customerid = "", bool strCustDb = false,
+                          I2 FeaturedPage = 0, const std::string& siteID = "",
+                          const std::string& sitePassword = "");
+  // Appends the smart search's filter form to strR and returns empty text. Uses the session
+  // that the caller opened.
+  std::string ViewFilters(const std::string& grp = "", const std::string& cat = "",
+                          const std::string& subcat = "", const std::string& manuf = "",
+                          const std::string& prodline = "", const std::string& orderby = "",
+                          bool strCustDb = false);
+  // One page of the products matching a search (sType "manuf", "keyword" or "all"), limited to
+  // `grp` when set. strFrom "search": called by search inside its session, which it neither
+  // opens nor closes, and the search is not logged.
+  std::string searchII(const std::string& keyword, const std::string& sType, const std::string& grp,
+                       I2 page = 0, const std::string& strIP = "",
+                       const std::string& customerid = "", bool strCustDb = false,
+                       I2 FeaturedPage = 0, const std::string& strFrom = "",
+                       const std::string& siteID = "", const std::string& sitePassword = "");
+  // The product groups and content pages matching a search, as links; logs the search when
+  // `page` is 0. A failing step closes the session and answers with what was built.
+  std::string search(const std::string& keyword, const std::string& sType, I2 page = 0,
+                     const std::string& strIP = "", const std::string& customerid = "",
+                     bool strCustDb = false, const std::string& siteID = "",
+                     const std::string& sitePassword = "");
+  // The legacy one-step search: each matching group with its priced products, one group a page
+  // (strCustDb: the featured list, twenty groups a page). Without siteID and sitePassword it
+  // opens the default site, as the classic pages call it.
+  std::string search_old(const std::string& keyword, const std::string& sType, I2 page = 0,
+                         const std::string& strIP = "", const std::string& customerid = "",
+                         bool strCustDb = false, const std::string& siteID = "",
+                         const std::string& sitePassword = "");
+
   // ---- Product page ----
 
   // The body of a product page: item and price, subcategory picture, then for a shop product
@@ -182,6 +221,12 @@ class eCat {
   void lookUpMarkup(const std::string& code, db::Recordset& into);
 
   // ---- Search (internal) ----
+
+  // Counts a search in the search-word log under its log code: a new row with qty 1, or qty + 1
+  // and the new referer. `lookUpReferer` reads the referer column too (as the keyword search
+  // does). Clears the current error afterwards.
+  void logSearchWord(const std::string& keyword, const std::string& code,
+                     const std::string& referer, bool lookUpReferer);
 
   // ---- Product page (internal) ----
 
