@@ -151,6 +151,10 @@ class eCat {
   void prefsInit();
   std::string setPref(const std::string& items, const std::string& descr,
                       const std::string& siteID = "", const std::string& sitePassword = "");
+  // The administrator's form of the site settings, posting to setPref.asp; shows the values that
+  // opendb with the preferences loaded leaves in the public variables. Fails like any strict
+  // method when the site's database does not open.
+  std::string setPrefMenu(const std::string& siteID = "", const std::string& sitePassword = "");
 
   // The folder the engine was loaded from (KESTRIN_APP_PATH overrides it).
   std::string getAppPath();
