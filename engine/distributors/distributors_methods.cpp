@@ -17,6 +17,7 @@ void addDistributorMethods(MethodTable& t) {
         CallArgs a(v);
         return Variant(c.RealInventory(a.text(0), a.text(1), a.text(2), a.flag(3)));
       }};
+  realInventory.peerPreference = "imServer";
   realInventory.outsidePeer = OutsidePeer::ExchangeAgent;
   t.push_back(std::move(realInventory));
 
@@ -45,6 +46,7 @@ void addDistributorMethods(MethodTable& t) {
                     [](eCat& c, const std::vector<Variant>& v) {
                       return Variant(c.getQty(CallArgs(v).text(0)));
                     }};
+  getQty.peerPreference = "imServer";
   getQty.outsidePeer = OutsidePeer::PriceServer;
   t.push_back(std::move(getQty));
 }
