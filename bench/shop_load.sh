@@ -55,6 +55,9 @@ fi
 # nginx serves the listing page, as kestrin-shop made it, as a static file.
 mkdir -p "$work/www"
 curl -sf -o "$work/www/listing.html" "$base$listing"
+# nginx's workers run as an unprivileged user: they must be able to read the page.
+chmod 755 "$work" "$work/www"
+chmod 644 "$work/www/listing.html"
 nginx_port=$(free_port)
 cat >"$work/nginx.conf" <<CONF
 daemon off;

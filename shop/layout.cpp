@@ -133,6 +133,10 @@ std::string renderLayout(const SiteLook& look, const LayoutInfo& info, const std
                "<a href=\"mailto:" + htmlEscape(look.email) + "\">" + htmlEscape(look.email) +
                "</a>";
   }
+  if (EngineCaller::has("sendEmail")) {
+    contact += std::string(contact.empty() ? "" : " &middot; ") +
+               "<a href=\"contactus.asp\">Contact us</a>";
+  }
   html += contact + "</div></div>\n</body></html>\n";
   return html;
 }

@@ -165,6 +165,7 @@ Shop::Shop(ShopConfig config)
   addAdminPrefsPage(*this);
   addSearchPages(*this);
   addProductPages(*this);
+  addMailPages(*this);
 }
 
 void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {

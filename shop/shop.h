@@ -105,5 +105,6 @@ void addAdminPages(Shop& shop);
 void addAdminPrefsPage(Shop& shop);
 void addSearchPages(Shop& shop);
 void addProductPages(Shop& shop);
+void addMailPages(Shop& shop);
 
 }  // namespace kestrin::shop

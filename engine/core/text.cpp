@@ -111,6 +111,20 @@ bool isRadixLiteral(std::string_view s) {
 
 }  // namespace
 
+size_t utf8Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string utf8Prefix(std::string_view s, size_t count) {
+  size_t at = 0;
+  for (size_t seen = 0; at < s.size(); ++at) {
+    if ((static_cast<unsigned char>(s[at]) & 0xC0) != 0x80 && seen++ == count) break;
+  }
+  return std::string(s.substr(0, at));
+}
+
 bool isNumeric(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && isBlank(s[b])) ++b;

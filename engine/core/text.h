@@ -32,6 +32,11 @@ std::string replaceAll(std::string_view s, std::string_view from, std::string_vi
 // Splits at every occurrence of `sep` (empty pieces are kept).
 std::vector<std::string> split(std::string_view s, std::string_view sep);
 
+// Characters of UTF-8 text: every byte that does not continue a sequence starts a character.
+size_t utf8Length(std::string_view s);
+// The first `count` characters of UTF-8 text (all of it when it is shorter).
+std::string utf8Prefix(std::string_view s, size_t count);
+
 // The classic numeric test: optional blanks, a sign or "$", digits with optional "," grouping,
 // an optional decimal part and exponent; or a "&H" / "&O" literal. Empty text is not numeric.
 bool isNumeric(std::string_view s);

@@ -50,6 +50,19 @@ class SiteTest : public ::testing::Test {
   SiteFixture site;
 };
 
+// What a program run by a test said and how it ended.
+struct CommandResult {
+  int status = -1;  // the exit status; -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` (program and arguments, each passed as it stands) with the environment settings
+// `env` ("NAME=value"; "-NAME" removes a variable) and `input` on its standard input, and waits
+// for it to end.
+CommandResult runCommand(const std::vector<std::string>& command,
+                         const std::vector<std::string>& env = {}, const std::string& input = "");
+
 // The number of the kestrin::Error that `call` raises, or 0 when it raises none.
 int32_t errorNumberOf(const std::function<void()>& call);
 
