@@ -12,6 +12,11 @@ MethodArg textArg(std::string name, bool optional) {
   return {std::move(name), ArgKind::Text, optional, Variant(std::string())};
 }
 MethodArg requiredText(std::string name) { return textArg(std::move(name), false); }
+std::vector<MethodArg> withSite(std::vector<MethodArg> args) {
+  args.push_back(textArg("siteID"));
+  args.push_back(textArg("sitePassword"));
+  return args;
+}
 MethodArg flagArg(std::string name, bool fallback) {
   return {std::move(name), ArgKind::Flag, true, Variant(fallback)};
 }

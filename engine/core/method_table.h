@@ -28,6 +28,8 @@ MethodArg textArg(std::string name, bool optional = true);
 MethodArg flagArg(std::string name, bool fallback = false);
 MethodArg int16Arg(std::string name, int fallback = 0);
 MethodArg requiredText(std::string name);
+// `args` followed by the optional siteID and sitePassword of a method that opens the session.
+std::vector<MethodArg> withSite(std::vector<MethodArg> args);
 
 using MethodTable = std::vector<MethodInfo>;
 

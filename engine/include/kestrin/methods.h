@@ -22,6 +22,17 @@ struct MethodArg {
   Variant fallback;  // the value an omitted optional argument takes
 };
 
+// The outside peer a method talks to, for callers that run methods in bulk (the hostile-input
+// test) and must neither wait for a real peer nor reach one.
+enum class OutsidePeer {
+  None,
+  ExchangeFolder,  // reads, writes or deletes files in the exchange folder aPath/admin/tdo
+  ExchangeAgent,   // as ExchangeFolder, then waits five seconds for the exchange agent's answer
+                   // (eCat::setStockWait replaces the wait); may also ask the price server
+  PriceServer,     // connects to the price-and-availability server of the site preference
+                   // imServer (no connection without it)
+};
+
 struct MethodInfo {
   std::string name;
   std::vector<MethodArg> args;
@@ -38,6 +49,7 @@ struct MethodInfo {
   // ("host[:port]"). A caller that must not reach the outside (a test) points it at a local
   // stand-in first.
   std::string peerPreference{};
+  OutsidePeer outsidePeer = OutsidePeer::None;
 };
 
 const std::vector<MethodInfo>& engineMethods();
