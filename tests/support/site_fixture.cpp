@@ -19,7 +19,17 @@ SiteFixture::SiteFixture(bool demo) {
   std::string tmpl = (fs::temp_directory_path() / "kestrin-test-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = tmpl;
-  tools::createSite({dir_, kSiteId, kPassword, demo, false});
+  if (!demo) {
+    tools::createSite({dir_, kSiteId, kPassword, false, false});
+    return;
+  }
+  // The build made the demo site once: its databases are copied, its configuration file is
+  // written for this folder.
+  for (Database db : {Database::Main, Database::Ingram, Database::TechData}) {
+    const std::string name = std::string(schema::catalogName(db)) + ".db";
+    fs::copy_file(std::string(KESTRIN_DEMO_SITE_DIR) + "/" + name, dir_ + "/" + name);
+  }
+  writeIni(tools::siteConfigText(fs::canonical(dir_).string(), kPassword));
 }
 
 SiteFixture::~SiteFixture() {

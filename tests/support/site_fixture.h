@@ -20,6 +20,7 @@ class SiteFixture {
   static constexpr const char* kSiteId = "kestrin";
   static constexpr const char* kPassword = "tolvaro27";
 
+  // With `demo`, a copy of the demo site that the build makes (support/make_demo_site.cpp).
   explicit SiteFixture(bool demo = false);
   ~SiteFixture();
   SiteFixture(const SiteFixture&) = delete;
