@@ -215,6 +215,7 @@ TranslatedSql translateClassicSql(std::string_view sql) {
     return out;
   }
   bool statementStart = true;
+  size_t stringEnd = 0;  // where the last string literal written ends in out.text
   for (size_t i = 0; i < t.size(); ++i) {
     const Token& tok = t[i];
     if (tok.kind == Tok::Gap) {
@@ -227,12 +228,18 @@ TranslatedSql translateClassicSql(std::string_view sql) {
       size_t next = nextSolid(t, i + 1);
       if (prev > 0 && t[prev - 1].kind == Tok::String && next < t.size() &&
           t[next].kind == Tok::String) {
-        out.text += "||";
+        // Joined here rather than by the database, so that a pattern such as 'word' + '%' is
+        // one literal and LIKE can use an index for its prefix.
+        out.text.resize(stringEnd - 1);
+        out.text += t[next].text.substr(1);
+        stringEnd = out.text.size();
+        i = next;
         statementStart = false;
         continue;
       }
     }
     out.text += tok.text;
+    if (tok.kind == Tok::String) stringEnd = out.text.size();
     if (statementStart && tok.kind == Tok::Word && lower(tok.text) == "delete") {
       size_t next = nextSolid(t, i + 1);
       if (next < t.size() && (t[next].kind == Tok::Word || t[next].kind == Tok::QuotedName) &&
