@@ -492,6 +492,12 @@ class HostileInputTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     setenv("KESTRIN_APP_PATH", site.dir().c_str(), 1);
+    // Whatever a method writes stays in the site's folder: the accounting drop folder, and files
+    // named relative to the working folder.
+    std::filesystem::create_directories(site.dir() + "/fenwix-drop");
+    setenv("FENWIX_DROP", (site.dir() + "/fenwix-drop").c_str(), 1);
+    workingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(site.dir());
     method = findMethod(GetParam());
     ASSERT_NE(method, nullptr);
     std::filesystem::create_directories(site.dir() + "/admin/tdo");
@@ -518,6 +524,18 @@ class HostileInputTest : public ::testing::TestWithParam<std::string> {
     }
   }
 
+  void TearDown() override { std::filesystem::current_path(workingFolder); }
+
+  // Arguments that name a folder or file of the server (given by the page, not the shopper):
+  // their values, hostile ones too, are placed inside the site's folder.
+  static bool isServerPath(const MethodArg& a) {
+    return a.name == "aPath" || a.name == "sPath" || a.name == "CompanyFile";
+  }
+  Variant valueFor(size_t i, const std::string& value) const {
+    if (!isServerPath(method->args[i])) return Variant(value);
+    return Variant(site.dir() + "/" + value);
+  }
+
   void apply(const SiteSetting& s) {
     if (current == &s) return;
     current = &s;
@@ -534,6 +552,8 @@ class HostileInputTest : public ::testing::TestWithParam<std::string> {
     if (a.name == "siteID") return Variant(SiteFixture::kSiteId);
     if (a.name == "sitePassword") return Variant(SiteFixture::kPassword);
     if (a.name == "aPath") return Variant(site.dir());
+    if (a.name == "sPath") return Variant(site.dir() + "/");
+    if (a.name == "CompanyFile") return Variant(site.dir() + "/company.qbw");
     auto it = argumentKnowledge().find(a.name);
     if (a.kind == ArgKind::Text && it != argumentKnowledge().end()) {
       return Variant(it->second.harmless);
@@ -622,6 +642,7 @@ class HostileInputTest : public ::testing::TestWithParam<std::string> {
   const MethodInfo* method = nullptr;
   std::vector<std::string> filterRows;
   const SiteSetting* current = nullptr;
+  std::filesystem::path workingFolder;
   Shapes shapes;
   int failures_ = 0;
 };
@@ -665,7 +686,7 @@ TEST_P(HostileInputTest, ValuesKeepStatementShapesAndWriteOnlyWhatTheMethodMay) 
     for (size_t i : textArgs) {
       if (!takesValues(all[s].choice, i)) continue;
       std::vector<Variant> values = base;
-      values[i] = Variant(marker(i));
+      values[i] = valueFor(i, marker(i));
       reached[s][i] = harmlessCall(s, values, marker(i));
     }
   }
@@ -699,7 +720,7 @@ TEST_P(HostileInputTest, ValuesKeepStatementShapesAndWriteOnlyWhatTheMethodMay) 
     }
     for (const std::string& value : more) {
       std::vector<Variant> values = baseValues(all[s].choice);
-      values[i] = Variant(value);
+      values[i] = valueFor(i, value);
       harmlessCall(s, values, "");
     }
   }
@@ -733,7 +754,7 @@ TEST_P(HostileInputTest, ValuesKeepStatementShapesAndWriteOnlyWhatTheMethodMay) 
     }
     for (size_t k : values) {
       std::vector<Variant> hostile = base;
-      hostile[i] = Variant(corpus[k]);
+      hostile[i] = valueFor(i, corpus[k]);
       const std::string at = where + ", value " + shown(corpus[k]);
       check(call(m, hostile), harmlessShapes, at, corpus[k]);
       for (const std::string& change : watch.changes(m.writes)) {

@@ -23,11 +23,11 @@ SiteFixture::SiteFixture(bool demo) {
     tools::createSite({dir_, kSiteId, kPassword, false, false});
     return;
   }
-  // The build made the demo site once: its databases are copied, its configuration file is
-  // written for this folder.
-  for (Database db : {Database::Main, Database::Ingram, Database::TechData}) {
-    const std::string name = std::string(schema::catalogName(db)) + ".db";
-    fs::copy_file(std::string(KESTRIN_DEMO_SITE_DIR) + "/" + name, dir_ + "/" + name);
+  // The build made the demo site once: its databases and company file are copied, its
+  // configuration file is written for this folder.
+  for (const fs::directory_entry& entry : fs::directory_iterator(KESTRIN_DEMO_SITE_DIR)) {
+    if (entry.path().extension() == ".ini") continue;
+    fs::copy(entry.path(), fs::path(dir_) / entry.path().filename(), fs::copy_options::recursive);
   }
   writeIni(tools::siteConfigText(fs::canonical(dir_).string(), kPassword));
 }
