@@ -74,11 +74,13 @@ void addAccountingMethods(MethodTable& t) {
                    return Variant(c.GetLatestMsgSetRequest(m)->version());
                  });
                }});
+  t.back().writes = Store::SiteFiles;  // a session rewrites the company file
   t.push_back(
       {"QBFCLatestVersion", {}, ResultKind::Text, false, [](eCat& c, const std::vector<Variant>&) {
          return withCompanySession(
              c, [&c](qbxml::QBSessionManager& m) { return Variant(c.QBFCLatestVersion(m)); });
        }});
+  t.back().writes = Store::SiteFiles;
   t.push_back({"Fenwix",
                {requiredText("siteID"), requiredText("sitePassword"), requiredText("sPath"),
                 requiredText("tType")},

@@ -1,7 +1,5 @@
 #include "engine_call.h"
 
-#include <cstdio>
-
 #include "kestrin/error.h"
 #include "kestrin/methods.h"
 
@@ -33,24 +31,11 @@ Variant EngineCaller::call(eCat& cat, std::string_view method, const NamedValues
     if (info->args[i].name == "siteID") values[i] = Variant(siteId_);
     if (info->args[i].name == "sitePassword") values[i] = Variant(password_);
   }
-  try {
-    if (info->opensItself) return info->invoke(cat, values);
-    cat.opendb(true, siteId_, password_);
-    Variant result = info->invoke(cat, values);
-    cat.closedb();
-    return result;
-  } catch (const Error& e) {
-    // A closed connection (3704) says little by itself: log what made opendb fail first.
-    const ErrorRecord& cause = cat.opendbFailure();
-    if (cause.isSet() && (cause.number != e.number() || cause.description != e.description())) {
-      std::fprintf(stderr,
-                   "kestrin-shop: %s failed with error %d; the first failure recorded by opendb: "
-                   "error %d: %s (%s)\n",
-                   info->name.c_str(), e.number(), cause.number, cause.description.c_str(),
-                   cause.source.c_str());
-    }
-    throw;
-  }
+  if (info->opensItself) return info->invoke(cat, values);
+  cat.opendb(true, siteId_, password_);
+  Variant result = info->invoke(cat, values);
+  cat.closedb();
+  return result;
 }
 
 }  // namespace kestrin::shop

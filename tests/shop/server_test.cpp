@@ -162,20 +162,6 @@ TEST_F(ShopServerTest, AFailingEngineCallGivesAPlainPageAndALogLine) {
   EXPECT_NE(shop.accessLog().find("\"GET /c_2.asp?group=B1 HTTP/1.1\" 500 "), std::string::npos);
 }
 
-TEST_F(ShopServerTest, AClosedConnectionIsLoggedWithWhatMadeOpendbFail) {
-  SiteFixture broken(true);
-  ShopProcess shop(broken.dir());
-  ASSERT_EQ(shop.get("/c_2.asp?group=B1").status, 200);
-  // The catalog database is gone: opendb records why, the listing then fails on the closed
-  // connection, and the log keeps both.
-  ASSERT_EQ(::unlink(broken.dbFile(Database::TechData).c_str()), 0);
-  HttpReply r = shop.get("/c_2.asp?group=B1");
-  EXPECT_EQ(r.status, 500);
-  EXPECT_NE(shop.errors().find("engine error 3704"), std::string::npos) << shop.errors();
-  EXPECT_NE(shop.errors().find("the first failure recorded by opendb: error "), std::string::npos)
-      << shop.errors();
-}
-
 TEST_F(ShopServerTest, KeepAliveAnswersSeveralRequestsOnOneConnection) {
   ShopProcess shop(site_->dir());
   HttpReply r = sendRaw(shop.port(),
