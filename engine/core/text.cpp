@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "kestrin/error.h"
+
 namespace kestrin {
 
 std::string trim(std::string_view s) {
@@ -280,6 +282,13 @@ std::string plainMoney(double value) {
 }
 
 std::string displayMoney(double value) { return groupDigits(fixed2(value)); }
+
+std::string fixedTwo(double value) { return fixed2(value); }
+
+double finiteNumber(double value) {
+  if (!std::isfinite(value)) raise(kErrOverflow, "Overflow", "kestrin");
+  return value;
+}
 
 std::string countText(double value) {
   char buf[512];
