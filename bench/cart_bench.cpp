@@ -52,8 +52,8 @@ std::string fillCart(const std::string& session) {
 bool saveOrder(const std::string& session) {
   eCat c;
   return c.OrderSave(1000, 950, 900, "Visa", session, 5, "C10001", "4111 1111 1111 2468", "12/29",
-                     "", "", "", 12.5f, "UPS Ground", "Acme", "Ann Lee", "1 Main St",
-                     "Springfield", "IL", "62701", "USA", "", "", "", kSiteId, kPassword);
+                     "", "", "", 12.5f, "UPS Ground", "Acme", "Ann Lee", "1 Main St", "Springfield",
+                     "IL", "62701", "USA", "", "", "", kSiteId, kPassword);
 }
 
 void BM_CartStep2(benchmark::State& state) {
@@ -104,7 +104,8 @@ void BM_EightThreadCheckout(benchmark::State& state) {
   constexpr int kEach = 50;
   useSite(demoSite());
   std::vector<std::string> carts;
-  for (int t = 0; t < kThreads; ++t) carts.push_back(fillCart("bench-checkout-" + std::to_string(t)));
+  for (int t = 0; t < kThreads; ++t)
+    carts.push_back(fillCart("bench-checkout-" + std::to_string(t)));
   static std::atomic<long> runs{0};
   StatementCounter statements;
   std::atomic<int> failures{0};

@@ -90,14 +90,14 @@ std::string eCat::CartDisplay(const std::string& sessionid, const std::string& s
     html += "<td align=\"right\" valign=\"top\"><font size=\"-1\" face=\"" + gfontName +
             "\"><b>Total : <font color=\"red\">US$ " + displayMoney(total) + "  </b></font>";
     if (!strNoShip) {
-      sql = "select * from cart,products where products.part_num=cart.partno and "
-            "products.noshipping = '1' and cart.sessionid='" +
-            quotedSession + "'";
+      sql =
+          "select * from cart,products where products.part_num=cart.partno and "
+          "products.noshipping = '1' and cart.sessionid='" +
+          quotedSession + "'";
       for (db::Recordset exempt = conn.execute(sql); !exempt.eof(); exempt.moveNext())
         weight -= exempt.field("tweight").number();
       if (weight < 1) weight = 0;
-      if (weight != 0)
-        html += "<br><font size=\"-2\">Ship Weigth: " + numberText(weight) + " lbs.";
+      if (weight != 0) html += "<br><font size=\"-2\">Ship Weigth: " + numberText(weight) + " lbs.";
     }
     html += "</font></td>";
   }

@@ -29,11 +29,10 @@ double eCat::lineWeight(db::Connection& catalog, const std::string& partno, I2 q
 
 std::string eCat::cartADD(const std::string& steps, const std::string& partno, I2 qty,
                           const std::string& sessionid, const std::string& aPath,
-                          const std::string& action, const std::string& customerid,
-                          bool strCustDb, const std::string& siteID,
-                          const std::string& sitePassword, bool strPci, I2 prSizes, I2 prColors,
-                          I2 prStyles, I2 prTextures, I2 prFlavors, I2 prPackaging, I2 prSingle,
-                          I2 prGender, I2 prPicture) {
+                          const std::string& action, const std::string& customerid, bool strCustDb,
+                          const std::string& siteID, const std::string& sitePassword, bool strPci,
+                          I2 prSizes, I2 prColors, I2 prStyles, I2 prTextures, I2 prFlavors,
+                          I2 prPackaging, I2 prSingle, I2 prGender, I2 prPicture) {
   const std::string step = steps, part = partno, session = sessionid, sitePath = aPath,
                     pageAction = action, customer = customerid;
   const std::array<I2, 9> options = {prSizes,     prColors, prStyles, prTextures, prFlavors,
@@ -55,8 +54,9 @@ std::string eCat::cartADD(const std::string& steps, const std::string& partno, I
 
   if (step == "1") {
     if (!lineExists()) {
-      strR += "<br><font class=\"pageTitle\">Thank you for your interest in this item.</font>"
-              "<br><br>";
+      strR +=
+          "<br><font class=\"pageTitle\">Thank you for your interest in this item.</font>"
+          "<br><br>";
       RealInventory(part, sitePath, customer, strCustDb);
     } else {
       strR +=
@@ -73,8 +73,8 @@ std::string eCat::cartADD(const std::string& steps, const std::string& partno, I
         "<input type=\"hidden\" name=\"action\" value=\"add\">"
         "<input type=\"hidden\" name=\"steps\" value=\"2a\">"
         "<input type=\"hidden\" name=\"featured\" value=\"" +
-        std::string(flagText(strCustDb)) +
-        "\"><input type=\"hidden\" name=\"part_num\" value=\"" + htmlEscape(part) +
+        std::string(flagText(strCustDb)) + "\"><input type=\"hidden\" name=\"part_num\" value=\"" +
+        htmlEscape(part) +
         "\"><input type=\"text\" name=\"qty\" size=\"5\" class=\"field\" value=\"" + qty.text() +
         "\">&nbsp;<input type=\"submit\" value=\"Change\" class=\"ButtonG\"></form><br></div>";
   } else if (step == "2") {

@@ -60,12 +60,12 @@ std::string eCat::AddCustomer(const std::string& username, const std::string& Pa
                               const std::string& siteID, const std::string& sitePassword) {
   (void)mRate;  // a new customer's markup rate is always 0
   // The values, copied before opendb can change any public variable they may name.
-  const std::array<std::string, 16> values = {username, Password, "",   cname, fname,   mname,
-                                              lname,    address,  city, state, zip,     Country,
+  const std::array<std::string, 16> values = {username, Password, "",    cname, fname, mname,
+                                              lname,    address,  city,  state, zip,   Country,
                                               phone,    fax,      EMAIL, egroup};
   const std::string& user = values[0];
-  const std::string takenMessage =
-      "Error: The username <b>" + htmlEscape(user) + "</b> is taken. Please choose a different username";
+  const std::string takenMessage = "Error: The username <b>" + htmlEscape(user) +
+                                   "</b> is taken. Please choose a different username";
   opendb(false, siteID, sitePassword);
 
   std::string result;
@@ -87,8 +87,8 @@ std::string eCat::AddCustomer(const std::string& username, const std::string& Pa
             }
             sql = insert;
             conn.execute(sql);
-            sql = "insert into markup (markupid,rate,customerid) values ('cust'," + std::string("0") +
-                  ",'" + sqlEscape(customerId) + "')";
+            sql = "insert into markup (markupid,rate,customerid) values ('cust'," +
+                  std::string("0") + ",'" + sqlEscape(customerId) + "')";
             conn.execute(sql);
           });
       result = "Passed|" + id;
@@ -106,14 +106,13 @@ std::string eCat::AddCustomer(const std::string& username, const std::string& Pa
 bool eCat::UpdateCustomer(const std::string& customerid, const std::string& cname,
                           const std::string& fname, const std::string& mname,
                           const std::string& lname, const std::string& address,
-                          const std::string& city, const std::string& state,
-                          const std::string& zip, const std::string& Country,
-                          const std::string& phone, const std::string& fax,
-                          const std::string& EMAIL, const std::string& cctype,
-                          const std::string& CCNumber, const std::string& CCExpire,
-                          const std::string& cebankname, const std::string& ceacctno,
-                          const std::string& ceabarouting, const std::string& siteID,
-                          const std::string& sitePassword) {
+                          const std::string& city, const std::string& state, const std::string& zip,
+                          const std::string& Country, const std::string& phone,
+                          const std::string& fax, const std::string& EMAIL,
+                          const std::string& cctype, const std::string& CCNumber,
+                          const std::string& CCExpire, const std::string& cebankname,
+                          const std::string& ceacctno, const std::string& ceabarouting,
+                          const std::string& siteID, const std::string& sitePassword) {
   const std::array<std::pair<const char*, std::string>, 18> assignments = {{
       {"cname", cname},
       {"fname", fname},

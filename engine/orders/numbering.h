@@ -10,8 +10,8 @@
 
 namespace kestrin::orders {
 
-// How an id sequence is read: its column, the statement that lists the ids in text order, the statement
-// start that finds one id ("... where id='"), the prefix letter and the first id.
+// How an id sequence is read: its column, the statement that lists the ids in text order, the
+// statement start that finds one id ("... where id='"), the prefix letter and the first id.
 struct IdSequence {
   const char* column;
   const char* listing;
@@ -20,10 +20,9 @@ struct IdSequence {
   const char* first;
 };
 
-inline constexpr IdSequence kCustomerIds{"customerid",
-                                         "select customerid from customer order by customerid",
-                                         "select customerid from customer where customerid='",
-                                         'C', "C10001"};
+inline constexpr IdSequence kCustomerIds{
+    "customerid", "select customerid from customer order by customerid",
+    "select customerid from customer where customerid='", 'C', "C10001"};
 inline constexpr IdSequence kOrderIds{"orderid", "select orderid from orderinfo order by orderid",
                                       "select orderid from orderinfo where orderid='", 'S',
                                       "S10001"};

@@ -20,7 +20,8 @@ std::optional<std::chrono::sys_days> parseOrderDate(const std::string& text) {
   int numbers[3];
   for (int i = 0; i < 3; ++i) {
     const std::string& part = parts[static_cast<size_t>(i)];
-    if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != std::string::npos)
+    if (part.empty() || part.size() > 4 ||
+        part.find_first_not_of("0123456789") != std::string::npos)
       return std::nullopt;
     numbers[i] = std::stoi(part);
   }
@@ -33,9 +34,10 @@ std::optional<std::chrono::sys_days> parseOrderDate(const std::string& text) {
 
 std::chrono::sys_days today() {
   const std::tm now = localNow();
-  return std::chrono::sys_days(std::chrono::year_month_day{
-      std::chrono::year(now.tm_year + 1900), std::chrono::month(static_cast<unsigned>(now.tm_mon + 1)),
-      std::chrono::day(static_cast<unsigned>(now.tm_mday))});
+  return std::chrono::sys_days(
+      std::chrono::year_month_day{std::chrono::year(now.tm_year + 1900),
+                                  std::chrono::month(static_cast<unsigned>(now.tm_mon + 1)),
+                                  std::chrono::day(static_cast<unsigned>(now.tm_mday))});
 }
 
 bool isShipped(const std::string& status) { return lower(status.substr(0, 4)) == "ship"; }
@@ -76,7 +78,8 @@ std::string eCat::OrderStatus(const std::string& customerid, const std::string& 
           heading("Status");
   // The tracking column follows the customer's first order, shown or not.
   if (!order.eof() && isShipped(trim(order.field("status").text())))
-    html += "<td nowrap><font " + font + " size=\"-1\" color=\"navy\"><b>Tracking #</b></font></td>";
+    html +=
+        "<td nowrap><font " + font + " size=\"-1\" color=\"navy\"><b>Tracking #</b></font></td>";
   html += "<td nowrap align=\"center\" width=\"80\"><font " + font +
           " size=\"-1\"><b>Action</b></font></td></tr>";
 
@@ -110,19 +113,20 @@ std::string eCat::OrderStatus(const std::string& customerid, const std::string& 
               font + ">" + trim(line.field("qty").text()) +
               "</font></td><td align=\"center\"><font size=\"-1\" " + font + ">$" +
               displayMoney(price.isNull() ? 0 : price.number()) +
-              "</font></td><td align=\"center\"><font size=\"-1\" " + font +
-              " color=\"green\">" + statusText + "</font></td>";
+              "</font></td><td align=\"center\"><font size=\"-1\" " + font + " color=\"green\">" +
+              statusText + "</font></td>";
       if (isShipped(statusText)) {
-        html += "<td align=\"center\" valign=\"center\"><font " + font + " size=-2>" +
-                shipMethod + "<br><a href=\"upstrack.asp?action=track&id=" + tracking + "\">" +
-                tracking + "</a></font></td>";
+        html += "<td align=\"center\" valign=\"center\"><font " + font + " size=-2>" + shipMethod +
+                "<br><a href=\"upstrack.asp?action=track&id=" + tracking + "\">" + tracking +
+                "</a></font></td>";
       }
-      const char* returnOff = lineStatus == "Returned" || lineStatus == "Cancelled" ? " disabled" : "";
+      const char* returnOff =
+          lineStatus == "Returned" || lineStatus == "Cancelled" ? " disabled" : "";
       const char* cancelOff = lineStatus == "Cancelled" ? " disabled" : "";
       html += "<td align=\"center\" width=\"80\"><font size=\"-2\" " + font +
               "><input type=\"checkbox\" name=\"return|" + key + "\"" + returnOff +
-              "> Return<br><input type=\"checkbox\" name=\"cancel|" + key +
-              "\" id=\"checkbox1\"" + cancelOff + "> Cancel</font></td></tr>";
+              "> Return<br><input type=\"checkbox\" name=\"cancel|" + key + "\" id=\"checkbox1\"" +
+              cancelOff + "> Cancel</font></td></tr>";
     }
   }
   html +=

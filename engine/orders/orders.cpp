@@ -16,8 +16,8 @@ namespace {
 // Payment methods whose orders wait for the payment to be confirmed; their card numbers are
 // kept only to the last four characters.
 bool isConfirmedPayment(const std::string& cardType) {
-  static constexpr std::array<const char*, 4> kMethods = {"MasterCard", "Visa",
-                                                          "American Express", "ACH"};
+  static constexpr std::array<const char*, 4> kMethods = {"MasterCard", "Visa", "American Express",
+                                                          "ACH"};
   for (const char* method : kMethods) {
     if (cardType == method) return true;
   }
@@ -51,14 +51,14 @@ bool eCat::OrderSave(double GrandTotal, double TotalBeforeTaxes, double SubTotal
                      const std::string& CardType, const std::string& sessionid, float handling,
                      const std::string& customerid, const std::string& CCNumber,
                      const std::string& CCExpire, const std::string& CKNumber,
-                     const std::string& CKABARouting, const std::string& CKBankName,
-                     float ShipCost, const std::string& ShipMethod,
-                     const std::string& ShipCompany, const std::string& ShipName,
-                     const std::string& ShipAddress, const std::string& shipCity,
-                     const std::string& ShipState, const std::string& ShipZip,
-                     const std::string& ShipCountry, const std::string& CCBankName,
-                     const std::string& CCbankPhone, const std::string& PONum,
-                     const std::string& siteID, const std::string& sitePassword) {
+                     const std::string& CKABARouting, const std::string& CKBankName, float ShipCost,
+                     const std::string& ShipMethod, const std::string& ShipCompany,
+                     const std::string& ShipName, const std::string& ShipAddress,
+                     const std::string& shipCity, const std::string& ShipState,
+                     const std::string& ShipZip, const std::string& ShipCountry,
+                     const std::string& CCBankName, const std::string& CCbankPhone,
+                     const std::string& PONum, const std::string& siteID,
+                     const std::string& sitePassword) {
   const std::string session = sessionid, customer = customerid, cardType = CardType,
                     cardNumber = CCNumber, cardExpire = CCExpire, checkNumber = CKNumber,
                     checkRouting = CKABARouting, checkBank = CKBankName, shipMethod = ShipMethod,
@@ -107,16 +107,16 @@ bool eCat::OrderSave(double GrandTotal, double TotalBeforeTaxes, double SubTotal
         "date,tax,shipcost,smethod,shipcompan,shipname,"
         "shipaddres,shipcity,shipstate,shipzip,shipcountr,handling,ccbankname,ccbankphone,"
         "ponum) VALUES (" +
-        quoted(order) + "," + quoted(customer) + "," + plainMoney(finiteNumber(GrandTotal)) +
-        "," + quoted(cardType) + "," + quoted(storedCardNumber) + "," + quoted(cardExpire) +
-        "," + quoted(checkNumber) + "," + quoted(checkRouting) + "," + quoted(checkBank) + "," +
+        quoted(order) + "," + quoted(customer) + "," + plainMoney(finiteNumber(GrandTotal)) + "," +
+        quoted(cardType) + "," + quoted(storedCardNumber) + "," + quoted(cardExpire) + "," +
+        quoted(checkNumber) + "," + quoted(checkRouting) + "," + quoted(checkBank) + "," +
         quoted(status) + ",' '," + numberText(finiteNumber(SubTotal - linesCost)) + "," +
         quoted(today) + "," + plainMoney(finiteNumber(GrandTotal - TotalBeforeTaxes)) + "," +
         singleText(static_cast<float>(finiteNumber(ShipCost))) + "," + quoted(shipMethod) + "," +
         quoted(shipCompany) + "," + quoted(shipName) + "," + quoted(trim(shipAddress)) + "," +
-        quoted(city) + "," + quoted(shipState) + "," + quoted(shipZip) + "," +
-        quoted(shipCountry) + "," + singleText(static_cast<float>(finiteNumber(handling))) +
-        "," + quoted(cardBank) + "," + quoted(cardBankPhone) + "," + quoted(poNumber) + ")";
+        quoted(city) + "," + quoted(shipState) + "," + quoted(shipZip) + "," + quoted(shipCountry) +
+        "," + singleText(static_cast<float>(finiteNumber(handling))) + "," + quoted(cardBank) +
+        "," + quoted(cardBankPhone) + "," + quoted(poNumber) + ")";
     conn.execute(sql);
   });
   closedb();

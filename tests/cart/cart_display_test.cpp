@@ -78,8 +78,8 @@ TEST_F(CartDisplayTest, ContinueButtonOnlyForCartActions) {
   const struct {
     const char* action;
     bool button;
-  } cases[] = {{"calculate", true}, {"display", true}, {"add", true}, {"", false},
-               {"checkout", false}, {"Display", false}};
+  } cases[] = {{"calculate", true}, {"display", true},   {"add", true},
+               {"", false},         {"checkout", false}, {"Display", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.action);
     EXPECT_EQ(display("", "", c.action).find("cart_ship2.asp?action=checkout&steps=3") !=
@@ -160,8 +160,8 @@ TEST_F(CartDisplayTest, NeedsTheCallersSession) {
 TEST_F(CartDisplayTest, CartDisplayOnlyReturnsTheTableAlone) {
   twoLineCart();
   cat.strR = "left over";
-  const Variant html = cat.cartDisplayOnly("sess1", "display", "", "", SiteFixture::kSiteId,
-                                           SiteFixture::kPassword);
+  const Variant html =
+      cat.cartDisplayOnly("sess1", "display", "", "", SiteFixture::kSiteId, SiteFixture::kPassword);
   EXPECT_EQ("before|" + html.text(), display());
   EXPECT_FALSE(cat.conn.isOpen());
 }
@@ -224,8 +224,8 @@ TEST_F(CartDisplayTest, ListItemsAsHtmlAndText) {
 
 TEST_F(CartDisplayTest, ListItemsLabelsEveryOptionKind) {
   addProduct(Database::Main, {.part = "P1"});
-  const char* tables[] = {"prSizes",     "prColors", "prStyles", "prTextures", "prFlavors",
-                          "prPackaging", "prSingle", "prGender"};
+  const char* tables[] = {"prSizes",   "prColors",    "prStyles", "prTextures",
+                          "prFlavors", "prPackaging", "prSingle", "prGender"};
   for (int i = 0; i < 8; ++i) addOption(tables[i], i + 1, "P1", "o" + std::to_string(i + 1));
   site.exec(Database::Main,
             "INSERT INTO pictures (id, part_num, picture, descr) VALUES (9, 'P1', 'p.jpg', 'Pic')");

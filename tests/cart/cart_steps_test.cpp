@@ -36,9 +36,8 @@ TEST_F(CartStepsTest, AddingAShopProductStoresItsLineAndListsTheCart) {
   markup("cust", 10, "C10001");
   db::StatementTrace trace;
   const std::string html = cat.cartADD("2", "P1", I2(4), "sess1", "", "add", "C10001", true,
-                                       SiteFixture::kSiteId, SiteFixture::kPassword, false,
-                                       I2(5), I2(7), I2(0), I2(0), I2(0), I2(0), I2(0), I2(0),
-                                       I2(3));
+                                       SiteFixture::kSiteId, SiteFixture::kPassword, false, I2(5),
+                                       I2(7), I2(0), I2(0), I2(0), I2(0), I2(0), I2(0), I2(3));
   EXPECT_EQ(statement(trace, "kx_cartAdd"),
             "kx_cartAdd 'sess1','P1','Cable',90.00,4,'Zelo',10.00,'1',5,7,0,0,0,0,0,0,3");
   const auto stored = lines();
@@ -113,9 +112,9 @@ TEST_F(CartStepsTest, ShipWeightOfTheLine) {
                                                   std::to_string(c.qty) + ",'Zelo'," + c.step2 +
                                                   ",'1',0,0,0,0,0,0,0,0,0");
     step("2a", part, c.qty);
-    EXPECT_EQ(statement(trace, "kx_cartUpdate"), "kx_cartUpdate '" + part + "','sess1'," +
-                                                     std::to_string(c.qty) + "," + c.step2a +
-                                                     ",'1'");
+    EXPECT_EQ(
+        statement(trace, "kx_cartUpdate"),
+        "kx_cartUpdate '" + part + "','sess1'," + std::to_string(c.qty) + "," + c.step2a + ",'1'");
   }
 }
 
@@ -147,8 +146,9 @@ TEST_F(CartStepsTest, DescriptionWithAnApostropheIsStoredIntact) {
   addProduct(Database::Main, {.part = "P1", .descr = "Tom's 3' cable"});
   db::StatementTrace trace;
   step("2", "P1", 1);
-  EXPECT_EQ(statement(trace, "kx_cartAdd"),
-            "kx_cartAdd 'sess1','P1','Tom''s 3'' cable',100.00,1,'Zelo',1.00,'1',0,0,0,0,0,0,0,0,0");
+  EXPECT_EQ(
+      statement(trace, "kx_cartAdd"),
+      "kx_cartAdd 'sess1','P1','Tom''s 3'' cable',100.00,1,'Zelo',1.00,'1',0,0,0,0,0,0,0,0,0");
   EXPECT_EQ(lines().at(0).descr, "Tom's 3' cable");
 }
 
@@ -237,8 +237,7 @@ TEST_F(CartStepsTest, ValuesWithQuotesStayInsideTheirLiterals) {
   cat.cartADD("2", "P'1", I2(1), "s' or '1'='1", "", "add", "x' or '1'='1", true,
               SiteFixture::kSiteId, SiteFixture::kPassword);
   EXPECT_EQ(statement(trace, "kx_cartExist"), "kx_cartExist 'P''1','s'' or ''1''=''1','1'");
-  EXPECT_EQ(statement(trace, "kx_getCustomerMarkup"),
-            "kx_getCustomerMarkup 'x'' or ''1''=''1'");
+  EXPECT_EQ(statement(trace, "kx_getCustomerMarkup"), "kx_getCustomerMarkup 'x'' or ''1''=''1'");
   EXPECT_EQ(lines("s' or '1'='1").size(), 1u);
 }
 

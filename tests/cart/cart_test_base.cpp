@@ -27,8 +27,8 @@ void CartTest::addProduct(Database db, const CartProduct& p) {
 }
 
 void CartTest::addMaker(Database db, const std::string& code, const std::string& name) {
-  site.exec(db, "INSERT INTO manuf (vend_code, vend_name) VALUES (" + q(code) + ", " + q(name) +
-                    ")");
+  site.exec(db,
+            "INSERT INTO manuf (vend_code, vend_name) VALUES (" + q(code) + ", " + q(name) + ")");
 }
 
 void CartTest::addOption(const std::string& table, int id, const std::string& part,
@@ -67,19 +67,19 @@ std::vector<CartTest::StoredLine> CartTest::lines(const std::string& session) {
     return site.column(Database::Main, "SELECT " + column + " FROM cart WHERE sessionid = " +
                                            q(session) + " ORDER BY catid");
   };
-  const auto parts = col("partno"), descrs = col("descr"), prices = col("price"),
-             qtys = col("qty"), weights = col("tweight"), flags = col("custdb");
-  static const char* const kOptions[] = {"prSizes",     "prColors", "prStyles",
-                                         "prTextures",  "prFlavors", "prPackaging",
-                                         "prSingle",    "prGender", "prPicture"};
+  const auto parts = col("partno"), descrs = col("descr"), prices = col("price"), qtys = col("qty"),
+             weights = col("tweight"), flags = col("custdb");
+  static const char* const kOptions[] = {"prSizes",    "prColors",  "prStyles",
+                                         "prTextures", "prFlavors", "prPackaging",
+                                         "prSingle",   "prGender",  "prPicture"};
   std::vector<std::vector<std::string>> options;
   for (const char* column : kOptions) options.push_back(col(column));
   std::vector<StoredLine> out;
   for (size_t i = 0; i < parts.size(); ++i) {
-    StoredLine l{parts[i], descrs[i], std::stod(prices[i]), std::stoi(qtys[i]),
-                 std::stod(weights[i]), flags[i], ""};
-    for (size_t k = 0; k < options.size(); ++k)
-      l.options += (k ? "," : "") + options[k][i];
+    StoredLine l{
+        parts[i], descrs[i], std::stod(prices[i]), std::stoi(qtys[i]), std::stod(weights[i]),
+        flags[i], ""};
+    for (size_t k = 0; k < options.size(); ++k) l.options += (k ? "," : "") + options[k][i];
     out.push_back(l);
   }
   return out;

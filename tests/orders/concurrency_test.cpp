@@ -25,8 +25,10 @@ TEST_F(ConcurrencyTest, EightThreadsGetDistinctCustomerIdsAndOrderNumbers) {
     for (int p = 0; p < kLinesPerOrder; ++p) {
       site.exec(Database::Main,
                 "INSERT INTO cart (sessionid, partno, descr, price, qty, tweight, custdb) VALUES "
-                "('sess" + std::to_string(t) + "', 'P" + std::to_string(p) + "', 'Line', 10, 1, "
-                "1, '1')");
+                "('sess" +
+                    std::to_string(t) + "', 'P" + std::to_string(p) +
+                    "', 'Line', 10, 1, "
+                    "1, '1')");
     }
   }
 
@@ -39,8 +41,8 @@ TEST_F(ConcurrencyTest, EightThreadsGetDistinctCustomerIdsAndOrderNumbers) {
         try {
           eCat cat;
           const std::string user = "user" + std::to_string(t) + "_" + std::to_string(i);
-          ids[t].push_back(cat.AddCustomer(user, "pw", "", "", "", "", "", "", "", "", "", "",
-                                           "", "", "", "", SiteFixture::kSiteId,
+          ids[t].push_back(cat.AddCustomer(user, "pw", "", "", "", "", "", "", "", "", "", "", "",
+                                           "", "", "", SiteFixture::kSiteId,
                                            SiteFixture::kPassword));
           if (!cat.OrderSave(30, 30, 30, "Visa", "sess" + std::to_string(t), 0, "C1", "", "", "",
                              "", "", 0, "", "", "", "", "", "", "", "", "", "", "",
@@ -81,9 +83,9 @@ TEST_F(ConcurrencyTest, OneUsernameRegisteredAtOnceIsTakenOnce) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       eCat cat;
-      results[t] = cat.AddCustomer(t % 2 ? "Same" : "same", "pw", "", "", "", "", "", "", "", "",
-                                   "", "", "", "", "", "", SiteFixture::kSiteId,
-                                   SiteFixture::kPassword);
+      results[t] =
+          cat.AddCustomer(t % 2 ? "Same" : "same", "pw", "", "", "", "", "", "", "", "", "", "", "",
+                          "", "", "", SiteFixture::kSiteId, SiteFixture::kPassword);
     });
   }
   for (std::thread& t : threads) t.join();

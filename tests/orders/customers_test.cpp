@@ -82,7 +82,8 @@ TEST_F(CustomersTest, EndCheckAppendsTheError) {
 
 TEST_F(CustomersTest, LogonRecordHoldsEveryKeyInOrder) {
   ASSERT_EQ(add("ann", "secret  "), "Passed|C10001");
-  site.exec(Database::Main, "UPDATE customer SET city = '  Springfield  ' WHERE customerid = 'C10001'");
+  site.exec(Database::Main,
+            "UPDATE customer SET city = '  Springfield  ' WHERE customerid = 'C10001'");
   EXPECT_EQ(logon("ann", "secret"),
             "logon=yes|customerid=C10001|cname=Acme|fname=Ann|mname=B|lname=Lee|address=1 Main "
             "St|city=Springfield|state=IL|zipcode=62701|country=USA|phone=555-1000|fax=555-1001|"
@@ -98,9 +99,9 @@ TEST_F(CustomersTest, LogonComparesThePasswordExactly) {
     const char* password;
     bool in;
   } cases[] = {
-      {"ann", "Secret", true},     {"ANN", "Secret", true},  {"ann", "secret", false},
-      {"ann", "Secret ", false},   {"ann", " Secret", false}, {"ann", "", false},
-      {"nobody", "", false},       {"nobody", "Secret", false},
+      {"ann", "Secret", true},   {"ANN", "Secret", true},     {"ann", "secret", false},
+      {"ann", "Secret ", false}, {"ann", " Secret", false},   {"ann", "", false},
+      {"nobody", "", false},     {"nobody", "Secret", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.user) + "/" + c.password);
@@ -137,9 +138,8 @@ TEST_F(CustomersTest, UpdateRewritesEveryColumn) {
             "ccnumber=4111|cctype=Visa|ccexpire=12/29|cebankname=First Bank|ceacctno=000123|"
             "ceabarouting=021000021|username=ann|password=pw");
   // An unknown customer changes nothing and still answers true.
-  EXPECT_TRUE(cat.UpdateCustomer("C99999", "x", "", "", "", "", "", "", "", "", "", "", "", "",
-                                 "", "", "", "", "", SiteFixture::kSiteId,
-                                 SiteFixture::kPassword));
+  EXPECT_TRUE(cat.UpdateCustomer("C99999", "x", "", "", "", "", "", "", "", "", "", "", "", "", "",
+                                 "", "", "", "", SiteFixture::kSiteId, SiteFixture::kPassword));
   EXPECT_EQ(site.value(Database::Main, "SELECT cname FROM customer"), "O'Neil Ltd");
 }
 

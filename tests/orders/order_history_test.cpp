@@ -32,15 +32,16 @@ class OrderHistoryTest : public SiteTest {
                 const std::string& customer = "C10001") {
     site.exec(Database::Main,
               "INSERT INTO orderinfo (orderid, customerid, date, status, smethod, shiptrack) "
-              "VALUES ('" + id + "', '" + replaceAll(customer, "'", "''") + "', '" + daysAgo(age) + "', '" + status +
-                  "', ' UPS Ground ', ' 1Z999 ')");
+              "VALUES ('" +
+                  id + "', '" + replaceAll(customer, "'", "''") + "', '" + daysAgo(age) + "', '" +
+                  status + "', ' UPS Ground ', ' 1Z999 ')");
   }
   void addLine(const std::string& order, const std::string& part, const std::string& descr,
                const std::string& price, int qty, const std::string& status) {
     site.exec(Database::Main,
               "INSERT INTO orderdetail (detailid, partno, descr, price, qty, status) VALUES ('" +
-                  order + "', '" + part + "', '" + replaceAll(descr, "'", "''") + "', " + price + ", " +
-                  std::to_string(qty) + ", '" + status + "')");
+                  order + "', '" + part + "', '" + replaceAll(descr, "'", "''") + "', " + price +
+                  ", " + std::to_string(qty) + ", '" + status + "')");
   }
   std::string page(const std::string& customer = "C10001") {
     return cat.OrderStatus(customer, SiteFixture::kSiteId, SiteFixture::kPassword);
@@ -89,9 +90,12 @@ TEST_F(OrderHistoryTest, StatusTexts) {
     const char* shown;
     bool tracking;
   } cases[] = {
-      {"New", "New", false},           {"New-Paid", "Processing", false},
-      {"New-Unpaid", "Processing", false}, {" New-Paid ", "Processing", false},
-      {"Shipped", "Shipped", true},    {"SHIPPING", "SHIPPING", true},
+      {"New", "New", false},
+      {"New-Paid", "Processing", false},
+      {"New-Unpaid", "Processing", false},
+      {" New-Paid ", "Processing", false},
+      {"Shipped", "Shipped", true},
+      {"SHIPPING", "SHIPPING", true},
       {"shi", "shi", false},
   };
   for (const auto& c : cases) {
@@ -146,8 +150,9 @@ TEST_F(OrderHistoryTest, CustomerIdWithAQuoteStaysInsideItsLiteral) {
 }
 
 TEST_F(OrderHistoryTest, OrderDateThatIsNoDateFailsTheCall) {
-  site.exec(Database::Main,
-            "INSERT INTO orderinfo (orderid, customerid, date) VALUES ('S10001', 'C10001', 'soon')");
+  site.exec(
+      Database::Main,
+      "INSERT INTO orderinfo (orderid, customerid, date) VALUES ('S10001', 'C10001', 'soon')");
   EXPECT_EQ(errorNumberOf([&] { page(); }), kErrTypeMismatch);
 }
 
