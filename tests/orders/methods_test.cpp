@@ -43,8 +43,7 @@ TEST_F(MethodsTest, ShopperRoadThroughKestrinctl) {
   EXPECT_EQ(site.value(Database::Main, "SELECT prSizes FROM cart"), "4");
   EXPECT_EQ(call("cartTotal", {"sessionid=s1"}).out, "60|6\n");
   EXPECT_EQ(call("OrderSave", {"GrandTotal=65.5", "TotalBeforeTaxes=60", "SubTotal=60",
-                               "CardType=Visa", "sessionid=s1", "handling=0",
-                               "customerid=C10001"})
+                               "CardType=Visa", "sessionid=s1", "handling=0", "customerid=C10001"})
                 .out,
             "True\n");
   EXPECT_EQ(call("OrderGetNextOrderID", {}).out, "S10002\n");
