@@ -8,7 +8,7 @@
 namespace pelmoray {
 
 enum class Buttons { Ok, YesNoCancel };
-enum class Icon { None, Information, Exclamation, Critical };
+enum class Icon { Plain, Information, Exclamation, Critical };
 enum class Answer { Ok, Yes, No, Cancel };
 
 // The title of a box that names none: the program's name.
@@ -20,7 +20,7 @@ class WizardUi {
 
   // Shows `text` (lines separated by CR LF) and waits for a button.
   virtual Answer messageBox(const std::string& text, Buttons buttons = Buttons::Ok,
-                            Icon icon = Icon::None, const std::string& title = kAppTitle) = 0;
+                            Icon icon = Icon::Plain, const std::string& title = kAppTitle) = 0;
   // Asks for a line of text; empty when the operator gives none or cancels.
   virtual std::string inputBox(const std::string& prompt, const std::string& title = kAppTitle) = 0;
   // Shows the progress window (not modal) with `text`, opening it when it is closed, and lets
