@@ -10,7 +10,8 @@ const char* const kRoutineSource = "CodeModule::VBUnzip";
 const char* const kClassSource = "CGUnZipFiles::Unzip";
 
 int16_t sixteenBits(int32_t value) {
-  if (value < -32768 || value > 32767) kestrin::raise(kestrin::kErrOverflow, "Overflow", kRoutineSource);
+  if (value < -32768 || value > 32767)
+    kestrin::raise(kestrin::kErrOverflow, "Overflow", kRoutineSource);
   return static_cast<int16_t>(value);
 }
 

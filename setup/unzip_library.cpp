@@ -203,8 +203,8 @@ class Extraction {
       zip_stat_t st;
       zip_stat_init(&st);
       if (zip_stat_index(za_, static_cast<zip_uint64_t>(i), 0, &st) != 0) {
-        say("Cannot read entry " + std::to_string(i + 1) + " of the archive: " +
-            zip_strerror(za_) + ".\n");
+        say("Cannot read entry " + std::to_string(i + 1) + " of the archive: " + zip_strerror(za_) +
+            ".\n");
         worse(kError);
         continue;
       }
@@ -262,7 +262,8 @@ class Extraction {
     Fd fd(::dup(root_.get()));
     for (size_t i = 0; i < count && fd.valid(); ++i) {
       if (create) ::mkdirat(fd.get(), pieces[i].c_str(), 0777);
-      fd = Fd(::openat(fd.get(), pieces[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      fd = Fd(
+          ::openat(fd.get(), pieces[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
     return fd;
   }
@@ -532,7 +533,8 @@ class Extraction {
       return;
     }
     if (o_.quietLevel == 0) {
-      std::string line = (st.comp_method == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + path;
+      std::string line =
+          (st.comp_method == ZIP_CM_STORE ? " extracting: " : "  inflating: ") + path;
       if (o_.verbose) {
         line += "  (" + std::to_string(st.size) + " bytes, " + methodName(st.comp_method) + ")";
       }

@@ -131,10 +131,9 @@ std::string decodeMountPath(const std::string& raw) {
 
 std::vector<std::string> mountedFileSystems() {
   static const std::set<std::string> kPseudo = {
-      "proc",      "sysfs",    "devpts",     "cgroup",   "cgroup2",  "mqueue",
-      "debugfs",   "tracefs",  "securityfs", "pstore",   "bpf",      "configfs",
-      "fusectl",   "hugetlbfs", "devtmpfs",  "binfmt_misc", "autofs", "efivarfs",
-      "rpc_pipefs", "nsfs",    "selinuxfs"};
+      "proc",     "sysfs",       "devpts", "cgroup",   "cgroup2",    "mqueue",  "debugfs",
+      "tracefs",  "securityfs",  "pstore", "bpf",      "configfs",   "fusectl", "hugetlbfs",
+      "devtmpfs", "binfmt_misc", "autofs", "efivarfs", "rpc_pipefs", "nsfs",    "selinuxfs"};
   std::vector<std::string> mounts;
   std::ifstream in("/proc/self/mounts");
   std::string line;
@@ -206,13 +205,14 @@ Answer FltkUi::messageBox(const std::string& text, Buttons buttons, Icon icon,
   auto* message = new Fl_Box(left, 15, tw, th);
   message->copy_label(shown.c_str());
   message->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-  std::vector<std::string> captions =
-      buttons == Buttons::Ok ? std::vector<std::string>{"OK"}
-                             : std::vector<std::string>{"Yes", "No", "Cancel"};
+  std::vector<std::string> captions = buttons == Buttons::Ok
+                                          ? std::vector<std::string>{"OK"}
+                                          : std::vector<std::string>{"Yes", "No", "Cancel"};
   std::vector<Fl_Button*> widgets;
   int bx = w - static_cast<int>(captions.size()) * 90 - 5;
   for (size_t i = 0; i < captions.size(); ++i) {
-    Fl_Button* b = i == 0 ? new Fl_Return_Button(bx, h - 45, 80, 30) : new Fl_Button(bx, h - 45, 80, 30);
+    Fl_Button* b =
+        i == 0 ? new Fl_Return_Button(bx, h - 45, 80, 30) : new Fl_Button(bx, h - 45, 80, 30);
     b->copy_label(captions[i].c_str());
     widgets.push_back(b);
     bx += 90;
@@ -361,10 +361,10 @@ void WizardWindows::buildMain() {
 }
 
 void WizardWindows::bind(Fl_Widget* widget, void (WizardWindows::*action)()) {
-  actions_.push_back(std::make_unique<std::function<void()>>([this, action] { (this->*action)(); }));
-  widget->callback(
-      [](Fl_Widget*, void* f) { (*static_cast<std::function<void()>*>(f))(); },
-      actions_.back().get());
+  actions_.push_back(
+      std::make_unique<std::function<void()>>([this, action] { (this->*action)(); }));
+  widget->callback([](Fl_Widget*, void* f) { (*static_cast<std::function<void()>*>(f))(); },
+                   actions_.back().get());
 }
 
 void WizardWindows::show() { frmLicense->show(); }
@@ -390,7 +390,7 @@ void WizardWindows::setFolder(const std::string& folder) {
   Dir1->clear();
   dirPaths_.clear();
   std::vector<std::string> chain;
-  for (fs::path p = current_; ; p = p.parent_path()) {
+  for (fs::path p = current_;; p = p.parent_path()) {
     chain.insert(chain.begin(), p.string());
     if (p == p.parent_path()) break;
   }

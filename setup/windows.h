@@ -115,7 +115,7 @@ class WizardWindows {
   Wizard wizard_;
   std::unique_ptr<Fl_Text_Buffer> licenseText_;
   std::string current_;
-  std::vector<std::string> dirPaths_;  // the folder of each line of Dir1
+  std::vector<std::string> dirPaths_;                            // the folder of each line of Dir1
   std::vector<std::unique_ptr<std::function<void()>>> actions_;  // the widgets' callbacks
 };
 

@@ -108,8 +108,7 @@ std::string siteConfigText(const std::string& server, const std::string& user,
   return text + "qbCompanyFile=/www/a.qbw" + kCrLf;
 }
 
-Wizard::Wizard(WizardUi& ui, Launcher& launcher, std::string wizardFolder,
-               std::string sitePassword)
+Wizard::Wizard(WizardUi& ui, Launcher& launcher, std::string wizardFolder, std::string sitePassword)
     : ui_(ui),
       launcher_(launcher),
       wizardFolder_(std::move(wizardFolder)),
@@ -129,9 +128,8 @@ void Wizard::start(const std::string& currentFolder) {
   target_ = currentFolder;
   const std::string base = target_ + "/";
   ui_.showProgress("Creating Directories...");
-  for (const char* folder :
-       {"admin", "admin/tdo", "admin/temp", "admin/database", "admin/htmlarea",
-        "admin/htmlarea/images", "admin/htmlarea/popups"}) {
+  for (const char* folder : {"admin", "admin/tdo", "admin/temp", "admin/database", "admin/htmlarea",
+                             "admin/htmlarea/images", "admin/htmlarea/popups"}) {
     ::mkdir((base + folder).c_str(), 0777);
   }
   ::mkdir((wizardFolder_ + "/dll").c_str(), 0777);
@@ -140,8 +138,8 @@ void Wizard::start(const std::string& currentFolder) {
 
   ui_.showProgress("Copying Files...");
   for (const ArchivePlace& a : kArchives) {
-    std::string destination = std::string(a.destination) == "<dll>" ? wizardFolder_ + "/dll/"
-                                                                      : base + a.destination;
+    std::string destination =
+        std::string(a.destination) == "<dll>" ? wizardFolder_ + "/dll/" : base + a.destination;
     std::string archive = wizardFolder_ + "/" + a.archive;
     CGUnzipFiles unzip(ui_);
     unzip.setHonorDirectories(false);
@@ -157,7 +155,8 @@ void Wizard::start(const std::string& currentFolder) {
   }
 
   ui_.showProgress("Registering Kestrin.DLL");
-  launcher_.startDetached({wizardFolder_ + "/kestrin-regsvr", wizardFolder_ + "/dll/libkestrin.so"});
+  launcher_.startDetached(
+      {wizardFolder_ + "/kestrin-regsvr", wizardFolder_ + "/dll/libkestrin.so"});
   ui_.showProgress("Done");
   ui_.closeProgress();
   ui_.messageBox("Done. Please proceed to STEP TWO");
@@ -180,8 +179,8 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   });
   step([&] {
     try {
-      conn->open("Provider=SQLOLEDB;Data Source=" + server + ";Initial Catalog=Master;User Id=" +
-                 user + ";Password=" + password + ";");
+      conn->open("Provider=SQLOLEDB;Data Source=" + server +
+                 ";Initial Catalog=Master;User Id=" + user + ";Password=" + password + ";");
     } catch (...) {
       step.openFailed();
       throw;
@@ -189,9 +188,9 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   });
   for (const AttachedDatabase& d : kDatabases) {
     step([&] {
-      conn->execute(std::string("EXEC sp_attach_db @dbname = N'") + d.name +
-                    "', @filename1 = N'" + kestrin::sqlEscape(wizardFolder_ + d.dataFile) +
-                    "', @filename2 = N'" + kestrin::sqlEscape(wizardFolder_ + d.logFile) + "'");
+      conn->execute(std::string("EXEC sp_attach_db @dbname = N'") + d.name + "', @filename1 = N'" +
+                    kestrin::sqlEscape(wizardFolder_ + d.dataFile) + "', @filename2 = N'" +
+                    kestrin::sqlEscape(wizardFolder_ + d.logFile) + "'");
     });
   }
   step([&] { conn.reset(); });

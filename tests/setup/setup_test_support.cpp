@@ -80,8 +80,8 @@ std::string shellQuote(const std::string& word) {
 
 void makeZip(const std::string& dir, const std::string& archive,
              const std::vector<std::string>& names, const std::string& options) {
-  std::string command = "cd " + shellQuote(dir) + " && zip -q -r " + options + " " +
-                        shellQuote(archive);
+  std::string command =
+      "cd " + shellQuote(dir) + " && zip -q -r " + options + " " + shellQuote(archive);
   for (const auto& n : names) command += " " + shellQuote(n);
   ASSERT_EQ(run(command), 0) << command;
 }

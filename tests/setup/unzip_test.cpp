@@ -51,7 +51,8 @@ class UnzipTest : public ::testing::Test {
  protected:
   // An archive of a.txt, b.txt and c.txt with the contents "new a", "new b", "new c".
   std::string threeFileZip() {
-    for (const char* n : {"a", "b", "c"}) writeFile(src / (std::string(n) + ".txt"), "new " + std::string(n));
+    for (const char* n : {"a", "b", "c"})
+      writeFile(src / (std::string(n) + ".txt"), "new " + std::string(n));
     makeZip(src.path(), zips / "three.zip", {"a.txt", "b.txt", "c.txt"});
     return zips / "three.zip";
   }
@@ -106,8 +107,7 @@ TEST_F(UnzipTest, WithoutFoldersEveryFileLandsInTheFolderAndOverwritesWithoutAsk
   u.setHonorDirectories(false);
   std::string noZip, noDir;
   EXPECT_EQ(u.Unzip(noZip, noDir), 0);
-  EXPECT_EQ(filesBelow(out.path()),
-            (std::vector<std::string>{"deep.gif", "root.asp", "side.css"}));
+  EXPECT_EQ(filesBelow(out.path()), (std::vector<std::string>{"deep.gif", "root.asp", "side.css"}));
   EXPECT_EQ(readFile(out / "deep.gif"), "deep");
   EXPECT_TRUE(ui.boxes.empty());
 }
@@ -147,7 +147,8 @@ TEST_F(UnzipTest, ReplaceAnswersDecideWhichExistingFilesAreOverwritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    for (const char* n : {"a", "b", "c"}) writeFile(dir / (std::string(n) + ".txt"), "old " + std::string(n));
+    for (const char* n : {"a", "b", "c"})
+      writeFile(dir / (std::string(n) + ".txt"), "old " + std::string(n));
     ScriptedUi answers;
     answers.answers.assign(c.answers.begin(), c.answers.end());
     CGUnzipFiles u(answers);
@@ -313,15 +314,14 @@ TEST_F(UnzipTest, EntriesLeadingOutsideAreSkippedAndNothingIsWrittenOutside) {
   // Links already in the folder that point outside.
   fs::create_directory_symlink(base / "elsewhere", target + "/linkdir");
   fs::create_symlink(base / "elsewhere/victim.txt", target + "/victim.txt");
-  makeCraftedZip(zips / "slip.zip",
-                 {{"../escaped.txt", "out"},
-                  {"sub/../../escaped2.txt", "out"},
-                  {"/tmp/absolute-pelmoray.txt", "out"},
-                  {"linkdir/through-link.txt", "out"},
-                  {"victim.txt", "replaced inside"},
-                  {"up", "../../elsewhere", S_IFLNK | 0777},
-                  {"inner-link", "sub/ok.txt", S_IFLNK | 0777},
-                  {"sub/ok.txt", "fine"}});
+  makeCraftedZip(zips / "slip.zip", {{"../escaped.txt", "out"},
+                                     {"sub/../../escaped2.txt", "out"},
+                                     {"/tmp/absolute-pelmoray.txt", "out"},
+                                     {"linkdir/through-link.txt", "out"},
+                                     {"victim.txt", "replaced inside"},
+                                     {"up", "../../elsewhere", S_IFLNK | 0777},
+                                     {"inner-link", "sub/ok.txt", S_IFLNK | 0777},
+                                     {"sub/ok.txt", "fine"}});
   CGUnzipFiles u(ui);
   int32_t status = unzip(u, zips / "slip.zip", target);
   EXPECT_NE(status, 0);
@@ -339,7 +339,8 @@ TEST_F(UnzipTest, EntriesLeadingOutsideAreSkippedAndNothingIsWrittenOutside) {
   EXPECT_NE(m.find("Skipped ../escaped.txt: its path leads outside the extraction folder."),
             std::string::npos)
       << m;
-  EXPECT_NE(m.find("Skipped /tmp/absolute-pelmoray.txt: its path leads outside"), std::string::npos);
+  EXPECT_NE(m.find("Skipped /tmp/absolute-pelmoray.txt: its path leads outside"),
+            std::string::npos);
   EXPECT_NE(m.find("Skipped up: it is a link that leads outside the extraction folder."),
             std::string::npos);
   EXPECT_NE(m.find("Cannot create the folder of linkdir/through-link.txt"), std::string::npos);

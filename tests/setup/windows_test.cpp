@@ -140,18 +140,21 @@ struct BoxPresser {
   std::string shot;  // screenshot name of the box, when wanted
 
   void arm() {
-    Fl::add_timeout(0.05, [](void* self) {
-      auto* p = static_cast<BoxPresser*>(self);
-      OpenBox* box = FltkUi::openBox();
-      if (!box) {
-        p->arm();
-        return;
-      }
-      p->texts.push_back(box->text);
-      p->titles.push_back(box->title);
-      if (!p->shot.empty()) screenshot(box->window, p->shot);
-      box->press(p->index);
-    }, this);
+    Fl::add_timeout(
+        0.05,
+        [](void* self) {
+          auto* p = static_cast<BoxPresser*>(self);
+          OpenBox* box = FltkUi::openBox();
+          if (!box) {
+            p->arm();
+            return;
+          }
+          p->texts.push_back(box->text);
+          p->titles.push_back(box->title);
+          if (!p->shot.empty()) screenshot(box->window, p->shot);
+          box->press(p->index);
+        },
+        this);
   }
 };
 
@@ -203,9 +206,13 @@ TEST_F(WindowsTest, FolderTreeNewFolderAndCreateDatabasesBeforeStart) {
   windows->setFolder(site.path());
   EXPECT_EQ(windows->currentFolder(), site.path());
   EXPECT_STREQ(windows->File1->text(1), "index.txt");
-  EXPECT_STREQ(windows->Dir1->text(windows->Dir1->size()), (std::string(
-      static_cast<size_t>(std::count(site.path().begin(), site.path().end(), '/')) * 2 + 2, ' ') +
-      "sub").c_str());
+  EXPECT_STREQ(
+      windows->Dir1->text(windows->Dir1->size()),
+      (std::string(
+           static_cast<size_t>(std::count(site.path().begin(), site.path().end(), '/')) * 2 + 2,
+           ' ') +
+       "sub")
+          .c_str());
 
   // Choosing the subfolder in the tree makes it the current folder.
   windows->Dir1->value(windows->Dir1->size());
@@ -240,9 +247,9 @@ TEST_F(WindowsTest, DisagreeThanksAndEndsTheProgram) {
   BoxPresser presser;
   presser.shot = "thank-you";
   windows->show();
-  Fl::add_timeout(0.1, [](void* w) {
-    static_cast<WizardWindows*>(w)->btnCancel->do_callback();
-  }, windows.get());
+  Fl::add_timeout(
+      0.1, [](void* w) { static_cast<WizardWindows*>(w)->btnCancel->do_callback(); },
+      windows.get());
   presser.arm();
   EXPECT_EQ(windows->run(), 0);  // the loop ends: no window is left open
   EXPECT_EQ(presser.texts,

@@ -107,17 +107,15 @@ TEST_F(WizardTest, StartMakesTheFoldersExtractsFlatAndStartsTheRegistration) {
   w.start(target);
   EXPECT_EQ(w.targetFolder(), target);
   EXPECT_EQ(ui.progress, (std::vector<std::string>{"Creating Directories...", "Copying Files...",
-                                                   "Registering Kestrin.DLL", "Done",
-                                                   "<closed>"}));
+                                                   "Registering Kestrin.DLL", "Done", "<closed>"}));
   EXPECT_EQ(boxTexts(ui), (std::vector<std::string>{"Done. Please proceed to STEP TWO"}));
   for (const char* folder : {"admin/tdo", "admin/temp", "admin/database"})
     EXPECT_TRUE(fs::is_directory(target + "/" + folder)) << folder;
-  EXPECT_EQ(filesBelow(target),
-            (std::vector<std::string>{"admin/admin.txt", "admin/htmlarea/htmlarea.txt",
-                                      "admin/htmlarea/images/htmlareaimages.txt",
-                                      "admin/htmlarea/popups/htmlareapopups.txt",
-                                      "images/images.txt", "images/special/specialimages.txt",
-                                      "root.txt"}));
+  EXPECT_EQ(filesBelow(target), (std::vector<std::string>{
+                                    "admin/admin.txt", "admin/htmlarea/htmlarea.txt",
+                                    "admin/htmlarea/images/htmlareaimages.txt",
+                                    "admin/htmlarea/popups/htmlareapopups.txt", "images/images.txt",
+                                    "images/special/specialimages.txt", "root.txt"}));
   EXPECT_EQ(readFile(wizardFolder + "/dll/dll.txt"), "from dll");
   ASSERT_EQ(launcher.started.size(), 1u);
   EXPECT_EQ(launcher.started[0], (std::vector<std::string>{wizardFolder + "/kestrin-regsvr",
@@ -157,8 +155,7 @@ TEST_F(WizardTest, CreateDatabasesAttachesWritesTheFilesAndStartsTheInstaller) {
   w.createDatabases("  " + data + " ", " webuser ", " secret ");
   EXPECT_EQ(boxTexts(ui), (std::vector<std::string>{kSuccess, kInstallerBox}));
   EXPECT_EQ(ui.boxes[1].icon, Icon::Information);
-  EXPECT_EQ(filesBelow(data),
-            (std::vector<std::string>{"ingram.db", "kestrin.db", "techdata.db"}));
+  EXPECT_EQ(filesBelow(data), (std::vector<std::string>{"ingram.db", "kestrin.db", "techdata.db"}));
   EXPECT_GT(tableCount(data + "/kestrin.db"), 10);
   std::string config = configText(data, "webuser", "secret");
   EXPECT_EQ(readFile(wizardFolder + "/dll/kestrin.ini"), config);
@@ -166,7 +163,8 @@ TEST_F(WizardTest, CreateDatabasesAttachesWritesTheFilesAndStartsTheInstaller) {
   EXPECT_EQ(readFile(target + "/admin/xconfig.asp"),
             "<%\r\nsPath = \"" + target + "/images/special/\"\r\nvPath = \"/\"\r\n%>\r\n");
   ASSERT_EQ(launcher.started.size(), 1u);
-  EXPECT_EQ(launcher.started[0], (std::vector<std::string>{wizardFolder + "/qbfc2_1Installer.exe"}));
+  EXPECT_EQ(launcher.started[0],
+            (std::vector<std::string>{wizardFolder + "/qbfc2_1Installer.exe"}));
   EXPECT_FALSE(w.hadFailures());
 
   // A second run finds the databases attached: a warning, and the files written again.
@@ -248,7 +246,8 @@ TEST_F(WizardTest, NewFolderIsMadeBelowTheCurrentFolder) {
     Wizard w(answers, launcher, wizardFolder);
     EXPECT_EQ(w.newFolder(c.current), c.result);
     EXPECT_TRUE(fs::is_directory(c.result));
-    EXPECT_EQ(answers.prompts, (std::vector<std::string>{"New Folder|Type the name of the new folder"}));
+    EXPECT_EQ(answers.prompts,
+              (std::vector<std::string>{"New Folder|Type the name of the new folder"}));
   }
 }
 
@@ -261,15 +260,16 @@ TEST_F(WizardTest, DisagreeThanks) {
 
 TEST_F(WizardTest, SiteConfigurationTextKeepsTheFixedLoginLines) {
   std::string text = siteConfigText("srv", "u", "p", "other-password");
-  EXPECT_EQ(text,
-            "other-password\r\n"
-            "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=kestrin; User ID=u; Password=p;\r\n"
-            "sa\r\n8642\r\n"
-            "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=ingram; User ID=u; Password=p;\r\n"
-            "sa\r\n8642\r\n"
-            "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=techdata; User ID=u; Password=p;\r\n"
-            "sa\r\n8642\r\n"
-            "qbCompanyFile=/www/a.qbw\r\n");
+  EXPECT_EQ(
+      text,
+      "other-password\r\n"
+      "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=kestrin; User ID=u; Password=p;\r\n"
+      "sa\r\n8642\r\n"
+      "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=ingram; User ID=u; Password=p;\r\n"
+      "sa\r\n8642\r\n"
+      "Provider=SQLOLEDB; Data Source=srv; Initial Catalog=techdata; User ID=u; Password=p;\r\n"
+      "sa\r\n8642\r\n"
+      "qbCompanyFile=/www/a.qbw\r\n");
 }
 
 }  // namespace

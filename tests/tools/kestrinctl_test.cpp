@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -123,6 +124,47 @@ TEST_F(KestrinctlTest, AnExistingSiteIsKeptWithoutForce) {
       run({"call", "getPref", "items=marker", "siteID=kestrin", "sitePassword=tolvaro27"}, site())
           .out,
       "n/a\n");
+}
+
+TEST_F(KestrinctlTest, SitePasswordReplacesLineOneOnly) {
+  ASSERT_EQ(createSite().status, 0);
+  std::string ini = site() + "/kestrin.ini";
+  std::string before = slurp(ini);
+  CommandResult r = run({"site", "password", site(), "--site", "kestrin", "--password", "n3w-pw"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string after = slurp(ini);
+  EXPECT_EQ(after, "n3w-pw" + before.substr(before.find("\r\n")));
+  EXPECT_EQ(run({"call", "getConnString", "siteID=kestrin", "sitePassword=tolvaro27"}, site()).out,
+            "Error: site password is incorrect ..!\n");
+  EXPECT_NE(run({"call", "getConnString", "siteID=kestrin", "sitePassword=n3w-pw"}, site())
+                .out.find("|disabled|"),
+            std::string::npos);
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* error;
+  };
+  const Case refused[] = {
+      {"comma", {"--password", "a,b"}, "must not contain a comma or a line break"},
+      {"blank at the end", {"--password", "pw "}, "must not begin or end with a blank"},
+      {"no such site",
+       {"--password", "pw", "--site", "other"},
+       "there is no site configuration file"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"site", "password", site()};
+    if (std::find(c.args.begin(), c.args.end(), "--site") == c.args.end()) {
+      args.push_back("--site");
+      args.push_back("kestrin");
+    }
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandResult bad = run(args);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find(c.error), std::string::npos) << bad.err;
+    EXPECT_EQ(slurp(ini), after);
+  }
 }
 
 TEST_F(KestrinctlTest, SetPrefAndGetPrefRoundTripAQuote) {

@@ -54,11 +54,12 @@ void requireSoundDatabase(const std::string& file) {
     sqlite3_finalize(stmt);
   }
   if (rc == SQLITE_OK && verdict == "ok") return;
-  std::string reason = rc != SQLITE_OK ? std::string(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)) +
-                                             " (SQLite error " + std::to_string(rc) + ")"
-                                       : verdict;
-  raise(kErrStatement,
-        "The file \"" + file + "\" is not a database or is damaged: " + reason + ".", kSource);
+  std::string reason = rc != SQLITE_OK
+                           ? std::string(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)) +
+                                 " (SQLite error " + std::to_string(rc) + ")"
+                           : verdict;
+  raise(kErrStatement, "The file \"" + file + "\" is not a database or is damaged: " + reason + ".",
+        kSource);
 }
 
 void requireFile(const std::string& file) {
@@ -81,8 +82,8 @@ void requireFile(const std::string& file) {
 // into place, so a reader never sees half a file and two attaches cannot both succeed.
 void copyIntoPlace(const std::string& from, const std::string& to, const std::string& name) {
   static std::atomic<unsigned> counter{0};
-  std::string temp = to + ".attach-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(counter.fetch_add(1));
+  std::string temp =
+      to + ".attach-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
   auto fail = [&](const std::string& what) {
     std::string reason = std::strerror(errno);
     ::unlink(temp.c_str());
