@@ -139,22 +139,20 @@ struct BoxPresser {
   std::vector<std::string> titles;
   std::string shot;  // screenshot name of the box, when wanted
 
-  void arm() {
-    Fl::add_timeout(
-        0.05,
-        [](void* self) {
-          auto* p = static_cast<BoxPresser*>(self);
-          OpenBox* box = FltkUi::openBox();
-          if (!box) {
-            p->arm();
-            return;
-          }
-          p->texts.push_back(box->text);
-          p->titles.push_back(box->title);
-          if (!p->shot.empty()) screenshot(box->window, p->shot);
-          box->press(p->index);
-        },
-        this);
+  ~BoxPresser() { Fl::remove_timeout(poll, this); }
+  void arm() { Fl::add_timeout(0.05, poll, this); }
+
+  static void poll(void* self) {
+    auto* p = static_cast<BoxPresser*>(self);
+    OpenBox* box = FltkUi::openBox();
+    if (!box) {
+      p->arm();
+      return;
+    }
+    p->texts.push_back(box->text);
+    p->titles.push_back(box->title);
+    if (!p->shot.empty()) screenshot(box->window, p->shot);
+    box->press(p->index);
   }
 };
 
