@@ -261,6 +261,7 @@ TEST_F(DistTest, InstallerWritesTheLinkServerService) {
   TempDir units;
   fs::copy_file(fs::path(KESTRIN_DIST_DIR) / "qbfc2_1Installer.exe",
                 delivery + "/qbfc2_1Installer.exe", fs::copy_options::overwrite_existing);
+  fs::remove(delivery + "/Fenwix");
   std::string env = "KESTRIN_SYSTEMD_DIR=" + shellQuote(units.path()) + " KESTRIN_NO_SYSTEMCTL=1 ";
   EXPECT_EQ(run(env + shellQuote(delivery + "/qbfc2_1Installer.exe") + " > /dev/null"), 1);
   EXPECT_NE(readFile(delivery + "/qbfc2_1Installer.log").find("is not in this delivery"),
@@ -270,7 +271,9 @@ TEST_F(DistTest, InstallerWritesTheLinkServerService) {
   EXPECT_EQ(run(env + shellQuote(delivery + "/qbfc2_1Installer.exe") + " > /dev/null"), 0);
   std::string unit = readFile(units / "fenwix.service");
   EXPECT_NE(unit.find("WorkingDirectory=" + delivery + "\n"), std::string::npos) << unit;
-  EXPECT_NE(unit.find("ExecStart=\"" + delivery + "/Fenwix\"\n"), std::string::npos) << unit;
+  EXPECT_NE(unit.find("ExecStart=\"" + delivery + "/Fenwix\" --quiet-banner\n"), std::string::npos)
+      << unit;
+  EXPECT_NE(unit.find("Environment=\"FENWIX_HOME=" + delivery + "\"\n"), std::string::npos) << unit;
 }
 
 }  // namespace
