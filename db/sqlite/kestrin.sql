@@ -132,7 +132,9 @@ CREATE TABLE customer (
   ceaccountn TEXT,
   ceabarouti TEXT
 );
-CREATE INDEX customer_username ON customer (username);
+-- Usernames are unique (as text compares: without regard to case), so that two registrations
+-- of one name at the same moment cannot both succeed.
+CREATE UNIQUE INDEX customer_username ON customer (username);
 
 CREATE TABLE orderinfo (
   orderid     TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
