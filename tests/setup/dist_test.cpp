@@ -226,9 +226,11 @@ TEST_F(DistTest, BadInputIsReported) {
        "The following is the error message: \nCannot connect to the database folder \"" +
            missingServer + "\": there is no such folder.\n"},
   };
+  int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::remove_all(delivery);
+    // A fresh delivery each time: the stand-ins of the last run may still be writing into theirs.
+    delivery = base / ("delivery it's " + std::to_string(++n));
     fs::copy(KESTRIN_DIST_DIR, delivery, fs::copy_options::recursive);
     for (const char* program : {"kestrin-regsvr", "qbfc2_1Installer.exe"}) {
       writeFile(delivery + "/" + program, kStandIn);
