@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "kestrin/db.h"
+#include "kestrin/error.h"
 #include "text.h"
 
 namespace kestrin::shop {
@@ -56,6 +57,20 @@ bool sameSecret(const std::string& a, const std::string& b) {
 
 SessionStore::SessionStore(std::string mainConnectionString)
     : connectionString_(std::move(mainConnectionString)) {}
+
+void SessionStore::checkTable() const {
+  try {
+    db::Connection conn;
+    conn.open(connectionString_);
+    conn.execute("select sessionid from shop_sessions where sessionid=''");
+  } catch (const Error& e) {
+    throw std::runtime_error(
+        "the site's main database cannot keep sessions (" + e.description() +
+        "); a site made before the table shop_sessions existed needs it: make the site again "
+        "with kestrinctl site create --force, or add the table as db/sqlite/kestrin.sql "
+        "defines it");
+  }
+}
 
 std::optional<ShopSession> SessionStore::find(const std::string& id) const {
   if (!isSessionId(id)) return std::nullopt;

@@ -33,6 +33,10 @@ class SessionStore {
 
   explicit SessionStore(std::string mainConnectionString);
 
+  // Throws std::runtime_error, saying what to do, when the database cannot hold sessions (a
+  // site made before the table existed).
+  void checkTable() const;
+
   // The session of a cookie's id, or nothing when the id is malformed, unknown or expired.
   std::optional<ShopSession> find(const std::string& id) const;
   // A new anonymous session, stored.

@@ -160,6 +160,7 @@ Shop::Shop(ShopConfig config)
       sessions_(mainConnectionString(config_.siteId, config_.password)),
       look_(engine_),
       static_(config_.wwwDir) {
+  sessions_.checkTable();
   addCatalogPages(*this);
   addAdminPages(*this);
   addAdminPrefsPage(*this);

@@ -188,6 +188,19 @@ TEST_F(ShopServerTest, ASlowClientDoesNotStallOthers) {
   close(fd);
 }
 
+TEST_F(ShopServerTest, ASiteWithoutTheSessionsTableIsToldAtStart) {
+  SiteFixture old(true);
+  old.exec(Database::Main, "DROP TABLE shop_sessions");
+  try {
+    ShopProcess shop(old.dir());
+    ADD_FAILURE() << "kestrin-shop started without its sessions table";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("make the site again with kestrinctl site create --force"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST_F(ShopServerTest, SigtermStopsGracefully) {
   ShopProcess shop(site_->dir());
   EXPECT_EQ(shop.get("/").status, 200);
