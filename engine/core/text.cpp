@@ -64,6 +64,24 @@ std::string htmlEscape(std::string_view value) {
   return out;
 }
 
+std::string urlEncode(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    }
+  }
+  return out;
+}
+
 std::string textBefore(std::string_view s, std::string_view sep) {
   size_t at = s.find(sep);
   return std::string(at == std::string_view::npos ? s : s.substr(0, at));

@@ -26,6 +26,12 @@ inline const char* flagText(bool flag) { return flag ? "True" : "False"; }
 // value cannot open a tag or leave its attribute. Values of the database are written as stored.
 std::string htmlEscape(std::string_view value);
 
+// A request value placed into the query of a link, where it may also stand inside a script's
+// string (onClick="javascript:window.location='...'"): every byte but letters, digits and
+// "-_.~/" is written %XX, so the value can end neither the string, the attribute nor the query
+// item. Ordinary part numbers are unchanged.
+std::string urlEncode(std::string_view value);
+
 // Text before the first occurrence of `sep`, or all of `s` when there is none.
 std::string textBefore(std::string_view s, std::string_view sep);
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
