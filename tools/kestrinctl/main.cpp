@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "call_command.h"
+#include "kestrin/error.h"
 #include "site_create.h"
 
 namespace {
@@ -55,10 +56,7 @@ int siteCreate(const std::vector<std::string>& args) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
     return args.empty() ? 2 : 0;
@@ -83,4 +81,17 @@ int main(int argc, char** argv) {
   }
   std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (...) {
+    // Whatever failed, say so and exit 1 rather than abort.
+    const kestrin::Error e = kestrin::asError(std::current_exception());
+    std::cerr << "kestrinctl: Error " << e.number() << ": " << e.description() << '\n';
+    return 1;
+  }
 }

@@ -169,7 +169,8 @@ std::optional<ProcedureCall> parseCall(const std::vector<Token>& t) {
         call.args.emplace_back(unquote(v.text));
       } else if (v.kind == Tok::Number) {
         std::string n = sign + v.text;
-        if (n.find_first_of(".eE") == std::string::npos && n.size() < 18) {
+        // Up to 15 digits an integer stays exact as a double too, wherever it is read back.
+        if (n.find_first_of(".eE") == std::string::npos && v.text.size() <= 15) {
           call.args.emplace_back(static_cast<int64_t>(std::stoll(n)));
         } else {
           call.args.emplace_back(val(n));
@@ -215,6 +216,7 @@ TranslatedSql translateClassicSql(std::string_view sql) {
     return out;
   }
   bool statementStart = true;
+  size_t stringEnd = 0;  // where the last string literal written ends in out.text
   for (size_t i = 0; i < t.size(); ++i) {
     const Token& tok = t[i];
     if (tok.kind == Tok::Gap) {
@@ -227,12 +229,18 @@ TranslatedSql translateClassicSql(std::string_view sql) {
       size_t next = nextSolid(t, i + 1);
       if (prev > 0 && t[prev - 1].kind == Tok::String && next < t.size() &&
           t[next].kind == Tok::String) {
-        out.text += "||";
+        // Joined here rather than by the database, so that a pattern such as 'word' + '%' is
+        // one literal and LIKE can use an index for its prefix.
+        out.text.resize(stringEnd - 1);
+        out.text += t[next].text.substr(1);
+        stringEnd = out.text.size();
+        i = next;
         statementStart = false;
         continue;
       }
     }
     out.text += tok.text;
+    if (tok.kind == Tok::String) stringEnd = out.text.size();
     if (statementStart && tok.kind == Tok::Word && lower(tok.text) == "delete") {
       size_t next = nextSolid(t, i + 1);
       if (next < t.size() && (t[next].kind == Tok::Word || t[next].kind == Tok::QuotedName) &&

@@ -8,6 +8,8 @@
 // methods turn into their own result.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "kestrin/db.h"
@@ -158,6 +160,27 @@ class eCat {
 
   // ---- Distributor stock ----
 
+  // The stock block of the cart's first step, appended to strR: the item, its price and the
+  // real-time stock statement with its Backorder and Buy Now actions. A distributor product
+  // (strCustDb False) is asked at Tech Data through the exchange files under aPath/admin/tdo,
+  // waiting five seconds for the exchange agent's answer, and at Ingram Micro. Runs in the
+  // caller's open session; returns empty text.
+  std::string RealInventory(const std::string& partno, const std::string& aPath,
+                            const std::string& customerid = "", bool strCustDb = false);
+  // Writes the part's stock request file; a failure is appended to strR, not raised.
+  void CreateThefile(const std::string& partno, const std::string& aPath);
+  // Deletes the part's response file and request file, each where it exists.
+  void DeleteTheFile(const std::string& partno, const std::string& aPath);
+  // The quantity available at Ingram Micro as decimal text, or "Error". The server and the
+  // reseller's account are the site preferences imServer, imCustomerNumber, imBranch and
+  // imPassword, read in the caller's open session.
+  std::string getQty(const std::string& part_num);
+
+  // The wait between writing a stock request and reading its answer: a real sleep unless
+  // replaced (tests replace it, and may write the answer meanwhile).
+  using StockWait = std::function<void(std::chrono::milliseconds)>;
+  void setStockWait(StockWait wait);
+
   // ---- Mail ----
 
   // Sends one message through the site's SMTP server ("smtpserver", host or host:port, port 25
@@ -196,6 +219,12 @@ class eCat {
 
   // The folder the engine was loaded from (KESTRIN_APP_PATH overrides it).
   std::string getAppPath();
+
+  // The first failure the last opendb recorded (an unreadable configuration file, a database
+  // that did not open, a bad connection string), or the wrong site password it met; number 0
+  // when it met none. A method that then fails on the closed connection (3704) reports only that;
+  // kestrinctl prints this cause after the error and the page host logs it.
+  const ErrorRecord& opendbFailure() const { return opendbFailure_; }
 
  private:
   // Appends one page of the listing statement in `sql` to strR as the product results table.
@@ -239,6 +268,11 @@ class eCat {
 
   // ---- Distributor stock (internal) ----
 
+  // Appends the stock statement of a part from the shop's count or the distributors' answers.
+  // Never fails: a failing step is recorded as the current error and skipped.
+  void ReadTheFile(const std::string& partno, const std::string& aPath, bool strCustDb);
+  StockWait stockWait_;
+
   // ---- Mail (internal) ----
 
   // ---- Accounting (internal) ----
@@ -249,6 +283,8 @@ class eCat {
   db::Connection& catalogConn(bool strCustDb);
   // Runs `sql` on `c` (forward-only result).
   db::Recordset run(db::Connection& c);
+
+  ErrorRecord opendbFailure_;
 };
 
 }  // namespace kestrin
