@@ -180,8 +180,9 @@ CREATE TABLE orderdetail (
 );
 CREATE INDEX orderdetail_order ON orderdetail (detailid);
 
+-- Filled outside the system; a row may lack its name (the vendor export stops at it).
 CREATE TABLE vendors (
-  name TEXT NOT NULL COLLATE NOCASE
+  name TEXT COLLATE NOCASE
 );
 
 -- Sessions of the shop's page host: the cookie's random id, the key of the session's cart

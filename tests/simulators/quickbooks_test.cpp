@@ -26,14 +26,7 @@ using testing::errorNumberOf;
 
 class CompanyFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "qbsim-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    file_ = dir_ + "/company.qbw";
-    createCompanyFile(file_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { createCompanyFile(file_); }
 
   // Sends one request set in a session of its own and returns the responses.
   std::shared_ptr<qbxml::MsgSetResponse> send(const std::function<void(MsgSetRequest&)>& fill,
@@ -60,8 +53,9 @@ class CompanyFileTest : public ::testing::Test {
     return processRequest(f, text);
   }
 
-  std::string dir_;
-  std::string file_;
+  testing::TempDir temp_{"qbsim-test"};
+  const std::string dir_ = temp_.path();
+  const std::string file_ = dir_ + "/company.qbw";
 };
 
 void addCustomer(MsgSetRequest& rq, const std::string& name) {

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "company_file.h"
+#include "kestrin/error.h"
 #include "schema.h"
 
 namespace kestrin::tools {
@@ -61,8 +63,11 @@ void createSite(const SiteOptions& options) {
   const std::string ini = dir + "/" + options.siteId + ".ini";
   const schema::Database databases[] = {schema::Database::Main, schema::Database::Ingram,
                                         schema::Database::TechData};
+  // The demo site's QuickBooks company file, kept by the company-file simulator.
+  const std::string companyFile = dir + "/company.qbw";
   std::vector<std::string> existing;
   if (fs::exists(ini)) existing.push_back(ini);
+  if (options.demo && fs::exists(companyFile)) existing.push_back(companyFile);
   for (schema::Database db : databases) {
     std::string file = dir + "/" + schema::catalogName(db) + ".db";
     if (fs::exists(file)) existing.push_back(file);
@@ -82,6 +87,13 @@ void createSite(const SiteOptions& options) {
 
   for (schema::Database db : databases) {
     schema::createSqliteDatabase(dir + "/" + schema::catalogName(db) + ".db", db, options.demo);
+  }
+  if (options.demo) {
+    try {
+      qbsim::createCompanyFile(companyFile);
+    } catch (const Error& e) {
+      throw std::runtime_error(e.description());
+    }
   }
   // The configuration file comes last: a site is usable only once its databases are complete.
   const std::string tmp = ini + ".tmp";

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "kestrin/db.h"
@@ -18,6 +19,14 @@
 #include "kestrin/variant.h"
 
 namespace kestrin {
+
+namespace qbxml {
+class QBSessionManager;
+class MsgSetRequest;
+}  // namespace qbxml
+namespace accounting {
+struct ExportHost;
+}  // namespace accounting
 
 class eCat {
  public:
@@ -195,6 +204,39 @@ class eCat {
 
   // ---- Accounting ----
 
+  // Copy every customer, product or vendor into the company file CompanyFile (one QuickBooks
+  // session per record) and write the log ExportCustomerToQBLog.txt, ExportItemsToQBLog.txt or
+  // ExportVendorToQBLog.txt to sPath (used as given: it ends with "/"). "Passed", or "Failed ::"
+  // with the log so far and the error's description; qbExportItems then adds the company file.
+  std::string qbExportCustomer(const std::string& siteID, const std::string& sitePassword,
+                               const std::string& sPath = "");
+  std::string qbExportItems(const std::string& siteID, const std::string& sitePassword,
+                            const std::string& sPath = "");
+  // With boOpendb False the vendor export runs on the databases its caller opened.
+  std::string qbExportVendor(const std::string& siteID, const std::string& sitePassword,
+                             const std::string& sPath = "", bool boOpendb = true);
+  // Adds the test customer "wabo" to the company file given (the other arguments are not used)
+  // and returns QuickBooks' status and the new ListID as text.
+  Variant qbAddCustomer(const std::string& CompanyFile = "", const std::string& customerid = "",
+                        const std::string& Name = "", const std::string& address = "",
+                        const std::string& address2 = "", const std::string& address3 = "",
+                        const std::string& city = "", const std::string& state = "",
+                        const Variant& zip = Variant(), const std::string& Country = "",
+                        const std::string& phone = "", const std::string& fax = "",
+                        const std::string& EMAIL = "", const std::string& fname = "",
+                        const std::string& mname = "", const std::string& lname = "");
+  // A request set of the newest version the QuickBooks of the session understands; for a
+  // QuickBooks that reports no newer version than 1.0 a recommendation to update is appended to
+  // strR.
+  std::shared_ptr<qbxml::MsgSetRequest> GetLatestMsgSetRequest(
+      qbxml::QBSessionManager& SessionManager);
+  // The newest qbXML version the QuickBooks of the session reports ("2.1").
+  std::string QBFCLatestVersion(qbxml::QBSessionManager& SessionManager);
+  // Drops a request for the accounting link server: tType_siteID.txt in the drop folder
+  // (FENWIX_DROP, else /var/spool/fenwix/). "Passed" or "Failed".
+  std::string Fenwix(const std::string& siteID, const std::string& sitePassword,
+                     const std::string& sPath, const std::string& tType);
+
   // ---- Session and settings ----
 
   // Reads the site configuration file, checks the password, opens conn and connTD, applies the
@@ -276,6 +318,11 @@ class eCat {
   // ---- Mail (internal) ----
 
   // ---- Accounting (internal) ----
+
+  // The export's view of this object: conn, rs, sql, strR, CompanyFile, and the session opened
+  // with opendb(False) and closed with closedb when `opensDatabase`.
+  accounting::ExportHost exportHost(bool opensDatabase, const std::string& siteID,
+                                    const std::string& sitePassword);
 
   // Sets the four scheme colours from a scheme name; an unknown name changes nothing.
   void applyColorScheme(const std::string& scheme);
