@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "error_modes.h"
+#include "export_fields.h"
 #include "file_replace.h"
 #include "kestrin/error.h"
 #include "text.h"
@@ -16,36 +17,12 @@ const char* const kSource = "kestrin";
 
 using qbxml::Response;
 
-// A column of a field that is set when present: nullopt for NULL, else the trimmed text.
-std::optional<std::string> present(const db::Recordset& rs, const char* column) {
-  const Variant& v = rs.field(column);
-  if (v.isNull()) return std::nullopt;
-  return trim(v.text());
-}
-
-// A column used without a test: NULL fails, as trimming a Null does.
-std::string required(const db::Recordset& rs, const char* column) {
-  const Variant& v = rs.field(column);
-  if (v.isNull()) raise(kErrInvalidUseOfNull, "Invalid use of Null", kSource);
-  return trim(v.text());
-}
-
-// A part of a customer's name: NULL counts as empty.
-std::string namePart(const db::Recordset& rs, const char* column) {
-  const Variant& v = rs.field(column);
-  return v.isNull() ? std::string() : trim(v.text());
-}
-
-// A trimmed column converted to a double; text that is not a number is a type mismatch.
-double number(const std::string& trimmed) { return Variant(trimmed).number(); }
-
 void setWhenPresent(qbxml::StringType& field, const db::Recordset& rs, const char* column) {
   if (auto v = present(rs, column)) field.SetValue(*v);
 }
 
 void fillCustomer(qbxml::CustomerAdd& c, const db::Recordset& rs, const ExportProfile& profile) {
-  c.Name.SetValue(namePart(rs, "fname") + " " + namePart(rs, "mname") + " " +
-                  namePart(rs, "lname"));
+  c.Name.SetValue(customerName(rs));
   setWhenPresent(c.BillAddress.Addr1, rs, "address");
   setWhenPresent(c.BillAddress.City, rs, "city");
   setWhenPresent(c.BillAddress.State, rs, "state");
@@ -253,6 +230,7 @@ std::string runExport(const ExportSpec& spec, ExportHost& host, const ExportProf
   return withHandler(
       [&] {
         if (host.openDatabase) host.openDatabase();
+        if (spec.prepare) spec.prepare(host);
         host.sql = spec.query;
         host.rs = host.conn.execute(host.sql);
         host.log = spec.header + generalDate(host.now ? host.now() : localNow()) + kCrLf + kCrLf;

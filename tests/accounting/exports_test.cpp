@@ -15,6 +15,7 @@
 #include "kestrin/error.h"
 #include "kestrin/qb_exports.h"
 #include "kestrin/qbxml.h"
+#include "qb_test_support.h"
 #include "simulator_transport.h"
 #include "site_fixture.h"
 
@@ -22,30 +23,16 @@ namespace kestrin::accounting {
 namespace {
 
 namespace fs = std::filesystem;
+using qbtest::fieldOf;
+using qbtest::slurp;
 using testing::Database;
 using testing::SiteFixture;
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buf;
-  buf << in.rdbuf();
-  return buf.str();
-}
 
 // A log or failure text with its date and QuickBooks ids replaced by <date> and <id>.
 std::string normalized(const std::string& text) {
   static const std::regex date(R"(:: \d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d\d:\d\d [AP]M)?\r\n)");
   static const std::regex id(R"(\b8[0-9A-F]{7}-\d{10}\b)");
   return std::regex_replace(std::regex_replace(text, date, ":: <date>\r\n"), id, "<id>");
-}
-
-// A value of a stored record by its element path; nullopt when the record lacks it.
-std::optional<std::string> fieldOf(const std::string& ret, const std::string& path) {
-  pugi::xml_document doc;
-  doc.load_string(ret.c_str(), pugi::parse_default | pugi::parse_ws_pcdata_single);
-  pugi::xml_node node = doc.first_child().first_element_by_path(path.c_str());
-  if (!node) return std::nullopt;
-  return std::string(node.child_value());
 }
 
 std::string q(const std::optional<std::string>& v) {

@@ -71,6 +71,8 @@ struct ExportHost {
   std::function<void()> closeDatabase;
   TransportFactory transport;
   std::function<std::tm()> now;  // the clock of the log header; empty: local time
+  // The Tech Data catalog, where the invoice export looks up distributor products; null: conn.
+  db::Connection* catalogConn = nullptr;
 };
 
 // One record's QuickBooks round trip: OpenConnection, BeginSession on the host's company file,
@@ -111,6 +113,8 @@ struct ExportSpec {
   std::string header;       // "Export All Customers to QB :: "
   std::string logFileName;  // "ExportCustomerToQBLog.txt"
   bool failureNamesCompanyFile = false;
+  // Runs on the open database before the query (may be empty).
+  std::function<void(ExportHost&)> prepare;
   std::function<void(ExportHost&, const ExportProfile&)> row;
 };
 
