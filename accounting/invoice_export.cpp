@@ -84,18 +84,46 @@ void fillLines(qbxml::InvoiceAdd& invoice, ExportHost& host, const std::string& 
   }
 }
 
+void markExported(ExportHost& host, const std::string& orderid, const std::string& txnid) {
+  host.sql = std::string("update ") + kInvoiceJournalTable + " set txnid='" + sqlEscape(txnid) +
+             "', status='exported', exported='" + nowStamp(host) + "' where orderid='" +
+             sqlEscape(orderid) + "'";
+  host.conn.execute(host.sql);
+}
+
+// An order left "sending": asks QuickBooks whether it holds the invoice. True when the order is
+// settled (QuickBooks has it, now journaled; or the answer is unclear, left for the operator);
+// false when QuickBooks never got it, and its row is gone so it is sent now.
+bool settleInterrupted(ExportHost& host, const ExportProfile& profile, const JournalEntry& entry) {
+  RecordSession lookup(host, profile);
+  lookup.request().AppendInvoiceQueryRq().RefNumber.SetValue(entry.orderid);
+  const qbxml::Response& r = lookup.send();
+  if (r.Detail) {
+    const std::string txnid = r.Detail->field("TxnID").GetValue();
+    markExported(host, entry.orderid, txnid);
+    host.log += "Skipped (already exported) " + entry.orderid + ", Invoice_TxnID = " + txnid +
+                ", found in QuickBooks after an interrupted export" + kCrLf;
+  } else if (r.StatusCode != 1) {
+    host.log += "Skipped (interrupted while it was sent on " + entry.exported +
+                "; QuickBooks could not tell whether it holds invoice " + entry.orderid + ": " +
+                r.StatusMessage + "; run fenwix --reexport " + entry.orderid + " if it does not) " +
+                entry.orderid + kCrLf;
+  } else {
+    forgetExportedOrder(host.conn, entry.orderid);
+  }
+  lookup.close();
+  return r.StatusCode != 1;
+}
+
 void exportOrder(ExportHost& host, const ExportProfile& profile) {
   const std::string orderid = required(host.rs, "orderid");
   if (auto entry = findJournalEntry(host.conn, orderid)) {
     if (entry->status == "exported") {
       host.log += "Skipped (already exported) " + orderid + ", Invoice_TxnID = " + entry->txnid +
                   ", " + entry->exported + kCrLf;
-    } else {
-      host.log += "Skipped (interrupted while it was sent on " + entry->exported +
-                  "; look for invoice " + orderid + " in QuickBooks, then run fenwix --reexport " +
-                  orderid + " if it is not there) " + orderid + kCrLf;
+      return;
     }
-    return;
+    if (settleInterrupted(host, profile, *entry)) return;
   }
 
   host.sql =
@@ -141,11 +169,7 @@ void exportOrder(ExportHost& host, const ExportProfile& profile) {
   host.conn.execute(host.sql);
   const qbxml::Response& response = session.send();
   if (response.Detail) {
-    host.sql = std::string("update ") + kInvoiceJournalTable + " set txnid='" +
-               sqlEscape(response.Detail->field("TxnID").GetValue()) +
-               "', status='exported', exported='" + nowStamp(host) + "' where orderid='" +
-               sqlEscape(orderid) + "'";
-    host.conn.execute(host.sql);
+    markExported(host, orderid, response.Detail->field("TxnID").GetValue());
   } else {
     forgetExportedOrder(host.conn, orderid);
   }

@@ -236,4 +236,8 @@ void RequestBody::write(XmlOut& out) const {
 
 void HostQuery::write(XmlOut&) const {}
 
+void InvoiceQuery::write(XmlOut& out) const {
+  for (const Element* c : children()) c->write(out);
+}
+
 }  // namespace kestrin::qbxml

@@ -51,11 +51,12 @@ class WindowSink : public StatusSink {
 namespace {
 
 struct Window {
+  // The buffer outlives the display that shows it (members go in reverse order).
+  Fl_Text_Buffer buffer;
   Fl_Double_Window window{px(9615), px(3990), "FENWIX SERVER"};
   Fl_Button banner{px(120), px(120), px(9255), px(375), "Fenwix Active"};
   Fl_Text_Display log{px(120), px(600), px(9255), px(2775)};
   Fl_Button hide{px(8640), px(3480), px(855), px(375), "Hide"};
-  Fl_Text_Buffer buffer;
   Window() {
     window.end();
     log.buffer(&buffer);

@@ -34,6 +34,8 @@ struct GoldenCase {
 // The requests the exports send, filled as they fill them.
 const GoldenCase kGoldenCases[] = {
     {"accounting/golden/host_query.xml", [](MsgSetRequest& rq) { rq.AppendHostQueryRq(); }},
+    {"accounting/golden/invoice_query.xml",
+     [](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S10001"); }},
     {"accounting/golden/customer_add.xml",
      [](MsgSetRequest& rq) {
        CustomerAdd& c = rq.AppendCustomerAddRq();

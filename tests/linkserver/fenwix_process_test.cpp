@@ -193,13 +193,10 @@ TEST_F(FenwixProcessTest, KillingTheServerMidInvoiceExportBooksNothingTwice) {
   }
   std::set<std::string> unique(refs.begin(), refs.end());
   EXPECT_EQ(refs.size(), unique.size()) << "an invoice was booked twice";
-  // Every order is booked, except one the kill may have caught between sending
-  // and answer, which is left for the operator and logged as such.
-  const int sending = std::stoi(site.value(
-      Database::Main, "SELECT count(*) FROM qb_invoice_journal WHERE status = 'sending'"));
-  EXPECT_LE(sending, 1);
-  EXPECT_EQ(exported(), 400 - sending);
-  EXPECT_GE(static_cast<int>(refs.size()), 400 - sending);
+  // Every order is booked once: one the kill caught between sending and answer is settled by
+  // asking QuickBooks.
+  EXPECT_EQ(refs.size(), 400u);
+  EXPECT_EQ(exported(), 400);
   EXPECT_NE(slurp(logDir + "ExportInvoiceToQBLog.txt").find("Skipped (already exported) S10001"),
             std::string::npos);
   EXPECT_EQ(kestrin::qbsim::openSessionCount(companyFile), 0);
@@ -249,9 +246,14 @@ TEST_F(FenwixProcessTest, TheWindowUnderXvfb) {
   const std::string picture = dir + "/window.ppm";
   site.exec(Database::Main, "INSERT INTO vendors (name) VALUES ('Tech Data')");
   ASSERT_EQ(kestrinctl("exVendor").out, "Passed\n");
+  // Fonts and the X connection are held by those libraries until the process ends; a sanitizer
+  // build is not to report them as leaks of ours.
+  std::vector<std::string> windowEnv = env;
+  windowEnv.push_back("LSAN_OPTIONS=suppressions=" + std::string(KESTRIN_TEST_DIR) +
+                      "/linkserver/window_leaks.supp");
   CommandResult r = runCommand({"xvfb-run", "-a", "-s", "-screen 0 800x600x24", FENWIX_PATH,
                                 "--window", "--screenshot", picture, "--log", dir + "/f.log"},
-                               env);
+                               windowEnv);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find(":::Passed"), std::string::npos) << r.out;
   const std::string ppm = slurp(picture);

@@ -455,30 +455,35 @@ TEST_F(LinkServerTest, TheJournalBooksEveryInvoiceOnce) {
   EXPECT_EQ(invoices().size(), 3u);
 }
 
-TEST_F(LinkServerTest, AnOrderLeftSendingIsNeverSentAgainByItself) {
+TEST_F(LinkServerTest, AnInterruptedOrderIsSettledByAskingQuickBooks) {
   customer("C1", "Ann", "Lee");
   ASSERT_EQ(run("exCustomer"), "Passed");
   order("S1", "C1");
   line("S1", "X", 1, 10, "1");
-  // The server stopped after sending S1 and before hearing QuickBooks' answer.
-  ASSERT_EQ(run("exVendor"),
-            "Passed");  // any export; the journal is made by the invoice export
-  site.exec(Database::Main,
-            "CREATE TABLE IF NOT EXISTS qb_invoice_journal "
-            "(orderid TEXT PRIMARY KEY, txnid TEXT, "
-            "status TEXT, exported TEXT)");
-  site.exec(Database::Main,
-            "INSERT INTO qb_invoice_journal VALUES ('S1', '', "
-            "'sending', '2026-12-09 17:00:00')");
   ASSERT_EQ(run("exInvoice"), "Passed");
-  EXPECT_TRUE(invoices().empty());
-  EXPECT_NE(slurp(logDir + "ExportInvoiceToQBLog.txt")
-                .find("Skipped (interrupted while it was sent on 2026-12-09 "
-                      "17:00:00; look for "
-                      "invoice S1 in QuickBooks, then run fenwix --reexport S1 "
-                      "if it is not "
-                      "there) S1\r\n"),
-            std::string::npos);
+  const std::string booked = invoice("S1")->id;
+  order("S2", "C1");
+  line("S2", "X", 1, 20, "1");
+  // The server stopped after sending S1 and S2 and before hearing QuickBooks' answers; only S1
+  // reached QuickBooks.
+  site.exec(Database::Main, "UPDATE qb_invoice_journal SET status = 'sending', txnid = ''");
+  site.exec(Database::Main,
+            "INSERT INTO qb_invoice_journal VALUES ('S2', '', 'sending', '2026-12-09 17:00:00')");
+  ASSERT_EQ(run("exInvoice"), "Passed");
+  ASSERT_EQ(invoices().size(), 2u);
+  EXPECT_EQ(invoice("S1")->id, booked);
+  EXPECT_EQ(site.column(Database::Main,
+                        "SELECT orderid || ' ' || status || ' ' || (txnid <> '') FROM "
+                        "qb_invoice_journal ORDER BY orderid"),
+            (std::vector<std::string>{"S1 exported 1", "S2 exported 1"}));
+  EXPECT_EQ(site.value(Database::Main, "SELECT txnid FROM qb_invoice_journal WHERE orderid = 'S1'"),
+            booked);
+  EXPECT_EQ(normalized(slurp(logDir + "ExportInvoiceToQBLog.txt")),
+            "Export All Invoices to QB :: <date>\r\n\r\n"
+            "Skipped (already exported) S1, Invoice_TxnID = " +
+                booked +
+                ", found in QuickBooks after an interrupted export\r\n"
+                "Successful Invoice_QBID = S2, Ann  Lee\r\n\r\n");
 }
 
 TEST_F(LinkServerTest, OrderValuesWithQuotesStayValues) {

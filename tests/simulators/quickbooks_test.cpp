@@ -400,6 +400,36 @@ TEST_F(CompanyFileTest, InvoicesAreStoredWithTheirLinesAndReferences) {
   EXPECT_EQ(names(f, {"Invoice"}), std::vector<std::string>{"S10001"});
 }
 
+TEST_F(CompanyFileTest, InvoiceQueryFindsAnInvoiceByItsReferenceNumber) {
+  auto added = send([](MsgSetRequest& rq) {
+    addCustomer(rq, "Jane M Porter");
+    qbxml::InvoiceAdd& inv = rq.AppendInvoiceAddRq();
+    inv.CustomerRef.FullName.SetValue("Jane M Porter");
+    inv.RefNumber.SetValue("S10001");
+    qbxml::InvoiceLineAdd& a = inv.ORInvoiceLineAddList.Append().InvoiceLineAdd;
+    a.Desc.SetValue("Handling");
+    a.Amount.SetValue(4.5);
+  });
+  const std::string txn = added->ResponseList.GetAt(1).Detail->field("TxnID").GetValue();
+  const Response found =
+      one([](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S10001"); });
+  ASSERT_EQ(found.StatusCode, 0) << found.StatusMessage;
+  EXPECT_EQ(found.Detail->field("TxnID").GetValue(), txn);
+  EXPECT_FALSE(found.Detail->field("InvoiceLineRet").IsSet());  // lines only when asked for
+  const Response withLines = one([](MsgSetRequest& rq) {
+    qbxml::InvoiceQuery& q = rq.AppendInvoiceQueryRq();
+    q.RefNumber.SetValue("S10001");
+    q.IncludeLineItems.SetValue(true);
+  });
+  EXPECT_EQ(withLines.Detail->field("InvoiceLineRet/Desc").GetValue(), "Handling");
+  const Response none =
+      one([](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S99999"); });
+  EXPECT_EQ(none.StatusCode, 1);
+  EXPECT_EQ(none.StatusSeverity, "Info");
+  EXPECT_EQ(none.StatusMessage, "A query request did not find a matching object in QuickBooks");
+  EXPECT_FALSE(none.Detail);
+}
+
 TEST_F(CompanyFileTest, StopOnErrorLeavesTheLaterRequestsUnanswered) {
   ASSERT_EQ(one([](MsgSetRequest& rq) { addCustomer(rq, "Taken"); }).StatusCode, 0);
   auto fill = [](MsgSetRequest& rq) {

@@ -8,9 +8,11 @@
 //   status "sending"   written just before the invoice is sent; QuickBooks' answer is not known
 //   status "exported"  QuickBooks accepted the invoice; txnid is its TxnID
 //
-// An order with a row is not sent again: "exported" is logged as already exported, "sending"
-// (the server stopped between sending and hearing the answer) as interrupted, for the operator to
-// check in QuickBooks. A refused invoice leaves no row, so it is tried again at the next run.
+// An order with an "exported" row is not sent again and is logged as already exported. A
+// "sending" row means the server stopped between sending and hearing the answer: QuickBooks is
+// asked for an invoice with the order's RefNumber; if it holds one, the row is completed with its
+// TxnID, if not, the order is sent now; an unclear answer leaves the row for the operator. A
+// refused invoice leaves no row, so it is tried again at the next run.
 // forgetExportedOrder removes a row on purpose (fenwix --reexport).
 #pragma once
 

@@ -202,6 +202,16 @@ class HostQuery : public RequestBody {
   void write(XmlOut& out) const override;  // the request element stays empty
 };
 
+// InvoiceQueryRq: the invoices with a reference number. A query has no body element of its own:
+// its filter and options stand directly in the request.
+class InvoiceQuery : public RequestBody {
+ public:
+  InvoiceQuery() : RequestBody("InvoiceQuery") {}
+  StringType RefNumber{this, "RefNumber"};
+  BoolType IncludeLineItems{this, "IncludeLineItems"};
+  void write(XmlOut& out) const override;
+};
+
 class CustomerAdd : public RequestBody {
  public:
   CustomerAdd() : RequestBody("CustomerAdd") {}
