@@ -276,6 +276,49 @@ TEST_F(KestrinctlTest, PriceFactorsPrintInShortestForm) {
       << missing.err;
 }
 
+TEST_F(KestrinctlTest, SearchesAnswerThroughCallAndCountTheirWords) {
+  ASSERT_EQ(createSite({"--demo"}).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string fragment;
+  };
+  const Case cases[] = {
+      {{"search", "keyword=usb cable", "sType=keyword", "strIP=10.0.0.1"},
+       "- <a href=\"search.asp?action=viewitems&grp=D5&keyword=usb+cable&sType=keyword\">Cables"
+       "</a><br>"},
+      {{"searchII", "keyword=usb cable", "sType=keyword", "grp=D5", "strIP=10.0.0.1"},
+       "<a HREF=\"search.asp?action=viewitems&grp=D5&page=2&keyword=usb+cable&stype=keyword&"
+       "featuredpage=1\">"},
+      {{"search_old", "keyword=usb cable", "sType=keyword", "strIP=10.0.0.1"},
+       "<a HREF=\"search.asp?page=2&amp;keyword=usb+cable&amp;stype=keyword\">Next Page</a>"},
+      {{"SmartSearch", "action=display", "pGroup=Networking"},
+       "<tr><td><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
+       "href=\"newsearch.asp?action=searchII&amp;grp=D1\">Switches</a></td></tr>"},
+      {{"SmartSearch", "action=search", "grp=D5", "prodline=Midran"},
+       "<option selected "
+       "value=\"newsearch.asp?featured=False&action=searchII&amp;prodline=Midran&amp;"
+       "grp=D5&amp;cat=&amp;sub=&amp;manuf=&amp;orderby=\">Midran</option>"},
+      {{"ViewFilters", "grp=D5", "--show", "strR"},
+       "<a href=\"newsearch.asp?featured=False&action=searchII&amp;grp=D5\">Clear Filter(s)</a>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    std::vector<std::string> args = {"call"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {"siteID=kestrin", "sitePassword=tolvaro27"});
+    CommandResult r = run(args, site());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(c.fragment), std::string::npos) << r.out;
+  }
+  // The three first searches of the text were counted in one row of the search-word log.
+  const std::string query = "sqlite3 " + site() +
+                            "/kestrin.db \"SELECT referer || '|' || qty FROM searchwords WHERE "
+                            "word = 'usb cable' AND stype = 'w'\" >" +
+                            (dir / "log").string();
+  ASSERT_EQ(std::system(query.c_str()), 0);
+  EXPECT_EQ(slurp(dir / "log"), "10.0.0.1|3\n");
+}
+
 TEST_F(KestrinctlTest, SixteenBitArgumentsAreChecked) {
   ASSERT_EQ(createSite().status, 0);
   CommandResult r = run({"call", "displayItems", "grp=A1", "cat=010", "page=32768",
