@@ -210,7 +210,7 @@ TEST_F(DistTest, BadInputIsReported) {
   const std::string missingServer = base / "missing";
   const Case cases[] = {
       {"archive missing", [this] { fs::remove(delivery + "/admin.zip"); }, install(),
-       "Copying Files...\nCannot find or open the archive " + delivery +
+       "Copying Files...\nCannot find or open the archive " + base / "delivery it's 1" +
            "/admin.zip: No such file or directory.\nRegistering Kestrin.DLL\n"},
       {"damaged database file",
        [this] { writeFile(delivery + "/kestrin_data.mdf", std::string(4096, 'x')); }, install(),
