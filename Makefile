@@ -5,7 +5,7 @@ CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all bootstrap configure build test run bench format check-format clean
+.PHONY: all bootstrap configure build test run bench dist format check-format clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 
 run: build
 	@scripts/run-demo $(BUILD)
+
+# The delivery folder that the setup wizard runs from, and its tarball, in $(BUILD)/dist.
+dist: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target dist
 
 bench: build
 	@scripts/run-bench $(BUILD)

@@ -19,6 +19,9 @@ const char* const kUsage =
     "      Make a site: DIR/ID.ini and the databases kestrin.db, ingram.db, techdata.db;\n"
     "      --demo loads the demo catalog and makes the QuickBooks company file company.qbw;\n"
     "      --force replaces an existing site.\n"
+    "  kestrinctl site password DIR --site ID --password NEW\n"
+    "      Change the site password (line 1 of DIR/ID.ini), such as the fixed one that the\n"
+    "      setup wizard writes.\n"
     "  kestrinctl call METHOD [NAME=VALUE ...] [--app-path DIR] [--show VAR] [--set VAR=VALUE]\n"
     "      Call one engine method on the site folder (KESTRIN_APP_PATH or --app-path) and print\n"
     "      its result; --show prints public variables afterwards, --set sets them before.\n"
@@ -57,6 +60,33 @@ int siteCreate(const std::vector<std::string>& args) {
   return 0;
 }
 
+int sitePassword(const std::vector<std::string>& args) {
+  std::string dir, siteId, password;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--site")
+      siteId = value();
+    else if (a == "--password")
+      password = value();
+    else if (a.starts_with("--"))
+      throw std::invalid_argument("unknown option " + a);
+    else if (dir.empty())
+      dir = a;
+    else
+      throw std::invalid_argument("one site folder only");
+  }
+  if (dir.empty() || siteId.empty() || password.empty()) {
+    throw std::invalid_argument("site password needs DIR, --site and --password");
+  }
+  kestrin::tools::changeSitePassword(dir, siteId, password);
+  std::cout << "Changed the site password of " << siteId << " in " << dir << '\n';
+  return 0;
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
@@ -77,6 +107,17 @@ int run(const std::vector<std::string>& args) {
       return 2;
     } catch (const std::exception& e) {
       std::cerr << "kestrinctl site create: " << e.what() << '\n';
+      return 1;
+    }
+  }
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "password") {
+    try {
+      return sitePassword({args.begin() + 2, args.end()});
+    } catch (const std::invalid_argument& e) {
+      std::cerr << "kestrinctl site password: " << e.what() << '\n' << kUsage;
+      return 2;
+    } catch (const std::exception& e) {
+      std::cerr << "kestrinctl site password: " << e.what() << '\n';
       return 1;
     }
   }

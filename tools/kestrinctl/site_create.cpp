@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -27,6 +28,14 @@ void checkValue(const std::string& what, const std::string& value) {
   }
 }
 
+void checkPassword(const std::string& password) {
+  if (password.empty()) throw std::runtime_error("the site password must not be empty");
+  checkValue("the site password", password);
+  if (password.front() == ' ' || password.back() == ' ') {
+    throw std::runtime_error("the site password must not begin or end with a blank");
+  }
+}
+
 }  // namespace
 
 std::string siteConfigText(const std::string& dir, const std::string& password) {
@@ -47,11 +56,7 @@ void createSite(const SiteOptions& options) {
   if (options.siteId.empty() || options.siteId.find_first_of("/\\") != std::string::npos) {
     throw std::runtime_error("the site id must be a plain name, such as kestrin");
   }
-  if (options.password.empty()) throw std::runtime_error("the site password must not be empty");
-  checkValue("the site password", options.password);
-  if (options.password.front() == ' ' || options.password.back() == ' ') {
-    throw std::runtime_error("the site password must not begin or end with a blank");
-  }
+  checkPassword(options.password);
 
   std::error_code ec;
   fs::create_directories(options.dir, ec);
@@ -102,6 +107,32 @@ void createSite(const SiteOptions& options) {
     out << siteConfigText(dir, options.password);
     if (!out.flush()) throw std::runtime_error("cannot write " + tmp);
   }
+  fs::rename(tmp, ini, ec);
+  if (ec) throw std::runtime_error("cannot write " + ini + ": " + ec.message());
+}
+
+void changeSitePassword(const std::string& dir, const std::string& siteId,
+                        const std::string& password) {
+  if (siteId.empty() || siteId.find_first_of("/\\") != std::string::npos) {
+    throw std::runtime_error("the site id must be a plain name, such as kestrin");
+  }
+  checkPassword(password);
+  const std::string ini = dir + "/" + siteId + ".ini";
+  std::ifstream in(ini, std::ios::binary);
+  if (!in) throw std::runtime_error("there is no site configuration file " + ini);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  // Line 1 ends at the first line end; a reader would also end it at a comma.
+  size_t end = text.find_first_of("\r\n");
+  std::string rest = end == std::string::npos ? "\r\n" : text.substr(end);
+  const std::string tmp = ini + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << password << rest;
+    if (!out.flush()) throw std::runtime_error("cannot write " + tmp);
+  }
+  std::error_code ec;
+  fs::permissions(tmp, fs::status(ini, ec).permissions(), ec);
   fs::rename(tmp, ini, ec);
   if (ec) throw std::runtime_error("cannot write " + ini + ": " + ec.message());
 }

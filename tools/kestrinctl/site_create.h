@@ -21,4 +21,9 @@ std::string siteConfigText(const std::string& dir, const std::string& password);
 // unless `force` is set.
 void createSite(const SiteOptions& options);
 
+// Replaces the site password (line 1) of DIR/SITEID.ini, keeping every other line as it is.
+// Throws std::runtime_error with a message for the user (missing file, unusable password).
+void changeSitePassword(const std::string& dir, const std::string& siteId,
+                        const std::string& password);
+
 }  // namespace kestrin::tools

@@ -14,6 +14,7 @@
 
 #include "../../text.h"
 #include "../dialect.h"
+#include "folder_server.h"
 #include "kestrin/error.h"
 
 namespace kestrin::db {
@@ -357,6 +358,14 @@ class SqliteSession : public Session {
       raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", kSource);
     TranslatedSql t = translateClassicSql(classicSql);
     if (!t.call) return {std::move(t.text), {}, false};
+    for (const std::string& argName : t.call->argNames) {
+      if (!argName.empty()) {
+        raise(kErrStatement,
+              "Procedure '" + t.call->name + "' takes its arguments by position, not by name (@" +
+                  argName + ").",
+              kSource);
+      }
+    }
     const auto& [params, body] = procedure(t.call->name);
     if (static_cast<int>(t.call->args.size()) != params) {
       raise(kErrStatement,
@@ -470,8 +479,11 @@ size_t idleSqliteConnections() { return pool().idleCount(); }
 long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
-  if (target.backend == ConnectionTarget::Backend::SQLite)
+  if (target.backend == ConnectionTarget::Backend::SQLite) {
+    if (!target.folder.empty() && lower(target.catalog) == "master")
+      return openFolderServerSession(target.folder);
     return openSqliteSession(target.file, timeoutSeconds);
+  }
   raise(kErrProvider,
         "Cannot connect to database server \"" + target.host +
             "\": this build has no server backend.",
