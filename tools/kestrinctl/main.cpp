@@ -87,6 +87,20 @@ int sitePassword(const std::vector<std::string>& args) {
   return 0;
 }
 
+// A `site` subcommand: bad usage (invalid_argument) exits 2 with the usage, any other failure 1.
+int runSiteCommand(const char* name, int (*command)(const std::vector<std::string>&),
+                   const std::vector<std::string>& args) {
+  try {
+    return command({args.begin() + 2, args.end()});
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n' << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n';
+    return 1;
+  }
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
@@ -100,26 +114,10 @@ int run(const std::vector<std::string>& args) {
     return 0;
   }
   if (args[0] == "site" && args.size() >= 2 && args[1] == "create") {
-    try {
-      return siteCreate({args.begin() + 2, args.end()});
-    } catch (const std::invalid_argument& e) {
-      std::cerr << "kestrinctl site create: " << e.what() << '\n' << kUsage;
-      return 2;
-    } catch (const std::exception& e) {
-      std::cerr << "kestrinctl site create: " << e.what() << '\n';
-      return 1;
-    }
+    return runSiteCommand("create", siteCreate, args);
   }
   if (args[0] == "site" && args.size() >= 2 && args[1] == "password") {
-    try {
-      return sitePassword({args.begin() + 2, args.end()});
-    } catch (const std::invalid_argument& e) {
-      std::cerr << "kestrinctl site password: " << e.what() << '\n' << kUsage;
-      return 2;
-    } catch (const std::exception& e) {
-      std::cerr << "kestrinctl site password: " << e.what() << '\n';
-      return 1;
-    }
+    return runSiteCommand("password", sitePassword, args);
   }
   std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
   return 2;
