@@ -85,7 +85,6 @@ HttpResponse prefsPage(PageContext& ctx) {
     for (const char* s : kSchemes) {
       if (scheme == s) store("colorSchema", scheme);
     }
-    ctx.shop.look().invalidate();
     notice = "<div class=\"done\">Saved " + std::to_string(saved) + " preferences.</div>";
   }
   SiteLook look = ctx.shop.look().get();
