@@ -167,6 +167,9 @@ Shop::Shop(ShopConfig config)
   addSearchPages(*this);
   addProductPages(*this);
   addMailPages(*this);
+  addCartPages(*this);
+  addAccountPages(*this);
+  addCheckoutPages(*this);
 }
 
 void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {

@@ -106,5 +106,8 @@ void addAdminPrefsPage(Shop& shop);
 void addSearchPages(Shop& shop);
 void addProductPages(Shop& shop);
 void addMailPages(Shop& shop);
+void addCartPages(Shop& shop);
+void addAccountPages(Shop& shop);
+void addCheckoutPages(Shop& shop);
 
 }  // namespace kestrin::shop
