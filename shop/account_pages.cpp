@@ -59,8 +59,7 @@ NamedValues contactArgs(PageContext& ctx) {
 }
 
 std::string errorBlock(const std::string& message) {
-  return message.empty() ? std::string()
-                         : "<div class=\"error\">" + htmlEscape(message) + "</div>";
+  return message.empty() ? std::string() : "<div class=\"error\">" + htmlEscape(message) + "</div>";
 }
 
 std::string contactInputs(const std::function<std::string(const char*)>& valueOf) {
@@ -103,7 +102,8 @@ std::string passwordProblem(const std::string& p, const std::string& again) {
 
 std::string registerForm(PageContext& ctx, const std::string& error, bool rawError = false) {
   std::string next = safeNext(ctx.value("next"), "");
-  return heading("Register") + (rawError ? "<div class=\"error\">" + error + "</div>" : errorBlock(error)) +
+  return heading("Register") +
+         (rawError ? "<div class=\"error\">" + error + "</div>" : errorBlock(error)) +
          "<p class=\"text\">Already registered? <a class=\"link\" href=\"logon.asp" +
          (next.empty() ? std::string() : "?next=" + urlEncode(next)) +
          "\">Log on</a>.</p>"
@@ -188,7 +188,7 @@ std::string accountView(const CustomerDetails& c, const std::string& notice,
                         const std::string& error, PageContext& ctx, bool fromRequest) {
   auto stored = [&c](const char* name) -> std::string {
     const std::pair<const char*, const std::string*> fields[] = {
-        {"cname", &c.cname}, {"fname", &c.fname},     {"mname", &c.mname}, {"lname", &c.lname},
+        {"cname", &c.cname},     {"fname", &c.fname}, {"mname", &c.mname}, {"lname", &c.lname},
         {"address", &c.address}, {"city", &c.city},   {"state", &c.state}, {"zip", &c.zip},
         {"country", &c.country}, {"phone", &c.phone}, {"fax", &c.fax},     {"email", &c.email}};
     for (const auto& [n, v] : fields) {
@@ -245,9 +245,9 @@ HttpResponse ordersPage(PageContext& ctx) {
   std::string id = ctx.customerId();
   if (id.empty()) return logOnFirst(ctx);
   eCat cat;
-  return ctx.page("Your orders",
-                  heading("Your orders") +
-                      ctx.shop.engine().text(cat, "OrderStatus", {{"customerid", id}}));
+  return ctx.page(
+      "Your orders",
+      heading("Your orders") + ctx.shop.engine().text(cat, "OrderStatus", {{"customerid", id}}));
 }
 
 }  // namespace

@@ -13,9 +13,9 @@ namespace kestrin::shop {
 namespace {
 
 // The option choices a cart line carries, as the product page's order form posts them.
-constexpr std::array<const char*, 9> kOptionNames = {
-    "prSizes",     "prColors", "prStyles", "prTextures", "prFlavors",
-    "prPackaging", "prSingle", "prGender", "prPicture"};
+constexpr std::array<const char*, 9> kOptionNames = {"prSizes",    "prColors",  "prStyles",
+                                                     "prTextures", "prFlavors", "prPackaging",
+                                                     "prSingle",   "prGender",  "prPicture"};
 
 // The chosen option ids of the request: digits only. The picture field of the order form holds
 // the picture's name rather than its id; a name is no choice the cart can keep, so it is left out.
@@ -91,8 +91,8 @@ HttpResponse productStep(PageContext& ctx) {
   NamedValues options = optionChoices(ctx);
   std::string html = cartStep(ctx, "1", part, quantity(ctx).value_or("1"), featured);
   if (!options.empty()) {
-    std::string link = "steps=2&amp;part_num=" + part + "&amp;qty=1&featured=" +
-                       (featured.empty() ? "False" : featured);
+    std::string link = "steps=2&amp;part_num=" + part +
+                       "&amp;qty=1&featured=" + (featured.empty() ? "False" : featured);
     std::string extra;
     for (const auto& [name, id] : options) extra += "&amp;" + name + "=" + id;
     html = replaceAll(html, link, link + extra);
@@ -124,9 +124,10 @@ HttpResponse confirmStep(PageContext& ctx, const std::string& steps) {
   if (qty == "0" && steps == "2a") {
     form += hiddenField("qty", "0");
   } else {
-    form += "<label class=\"text\">Quantity: <input type=\"text\" name=\"qty\" size=\"5\" "
-            "class=\"field\" value=\"" +
-            htmlEscape(qty) + "\"></label> ";
+    form +=
+        "<label class=\"text\">Quantity: <input type=\"text\" name=\"qty\" size=\"5\" "
+        "class=\"field\" value=\"" +
+        htmlEscape(qty) + "\"></label> ";
   }
   form += "<input type=\"submit\" class=\"button_orange\" value=\"" + button +
           "\"> <a class=\"link\" href=\"cart.asp?action=display\">Back to the cart</a></form>";
@@ -139,9 +140,10 @@ HttpResponse changeStep(PageContext& ctx, const std::string& steps) {
   std::string featured = featuredFlag(ctx);
   std::optional<std::string> qty = quantity(ctx);
   if (!qty) {
-    return cartPage(ctx,
-                    "<div class=\"error\">Please give the quantity as a whole number below 10000.</div><br>" +
-                        cartListing(ctx, "display"));
+    return cartPage(
+        ctx,
+        "<div class=\"error\">Please give the quantity as a whole number below 10000.</div><br>" +
+            cartListing(ctx, "display"));
   }
   return cartPage(ctx, cartStep(ctx, steps, part, *qty, featured,
                                 steps == "2" ? optionChoices(ctx) : NamedValues{}));
@@ -153,8 +155,8 @@ HttpResponse cart(PageContext& ctx) {
     if (steps == "1") return productStep(ctx);
     if (steps == "1a") {
       std::optional<std::string> qty = quantity(ctx);
-      return cartPage(ctx, cartStep(ctx, "1a", requiredPart(ctx), qty.value_or("1"),
-                                    featuredFlag(ctx)));
+      return cartPage(ctx,
+                      cartStep(ctx, "1a", requiredPart(ctx), qty.value_or("1"), featuredFlag(ctx)));
     }
     if (steps == "2" || steps == "2a") {
       return ctx.isPost() ? changeStep(ctx, steps) : confirmStep(ctx, steps);

@@ -24,8 +24,8 @@ const ShipMethod kShipMethods[] = {
     {"UPS Ground", 1.0}, {"UPS 2nd Day Air", 2.0}, {"UPS Next Day Air", 3.0}};
 
 // The payment methods; the first four are the ones the order keeps as "Pending".
-const char* const kPayMethods[] = {"Visa",  "MasterCard",    "American Express", "ACH",
-                                   "Check", "Purchase order"};
+const char* const kPayMethods[] = {"Visa", "MasterCard", "American Express",
+                                   "ACH",  "Check",      "Purchase order"};
 
 bool isCard(const std::string& pay) {
   return pay == "Visa" || pay == "MasterCard" || pay == "American Express";
@@ -97,12 +97,9 @@ const Field kShipFields[] = {{"shipname", "Name"},       {"shipcompany", "Compan
                              {"shipaddress", "Address"}, {"shipcity", "City"},
                              {"shipstate", "State"},     {"shipzip", "ZIP code"},
                              {"shipcountry", "Country"}};
-const Field kPayFields[] = {{"ccnumber", "Card number"},
-                            {"ccexpire", "Expires (MM/YY)"},
-                            {"ckbankname", "Bank name"},
-                            {"ckrouting", "ABA routing number"},
-                            {"ckaccount", "Account number"},
-                            {"ponum", "Purchase order number"}};
+const Field kPayFields[] = {{"ccnumber", "Card number"},     {"ccexpire", "Expires (MM/YY)"},
+                            {"ckbankname", "Bank name"},     {"ckrouting", "ABA routing number"},
+                            {"ckaccount", "Account number"}, {"ponum", "Purchase order number"}};
 
 std::string digitsOf(const std::string& v) {
   std::string d;
@@ -153,7 +150,8 @@ std::string detailProblems(PageContext& ctx) {
       return std::string("Please fill in the shipping ") + f.label + ".";
     }
     for (unsigned char c : v) {
-      if (c < 0x20 || v.size() > 100) return std::string("The shipping ") + f.label + " is too long.";
+      if (c < 0x20 || v.size() > 100)
+        return std::string("The shipping ") + f.label + " is too long.";
     }
   }
   if (!shipMethod(ctx.value("shipmethod"))) return "Please choose a shipping method.";
@@ -192,25 +190,25 @@ std::string detailProblems(PageContext& ctx) {
 
 std::string selectField(const std::string& label, const std::string& name,
                         const std::vector<std::string>& choices, const std::string& chosen) {
-  std::string html = "<label class=\"text\">" + htmlEscape(label) + " *<br><select name=\"" +
-                     name + "\" class=\"droplist\">";
+  std::string html = "<label class=\"text\">" + htmlEscape(label) + " *<br><select name=\"" + name +
+                     "\" class=\"droplist\">";
   for (const std::string& c : choices) {
-    html += "<option" + std::string(c == chosen ? " selected" : "") + ">" + htmlEscape(c) +
-            "</option>";
+    html +=
+        "<option" + std::string(c == chosen ? " selected" : "") + ">" + htmlEscape(c) + "</option>";
   }
   return html + "</select></label>";
 }
 
 std::string cartTable(PageContext& ctx, const std::string& cartId) {
   eCat cat;
-  return fragment(ctx, ctx.shop.engine().text(cat, "cartDisplayOnly",
-                                              {{"sessionid", cartId}, {"steps", "4"}}));
+  return fragment(
+      ctx, ctx.shop.engine().text(cat, "cartDisplayOnly", {{"sessionid", cartId}, {"steps", "4"}}));
 }
 
 bool cartIsEmpty(PageContext& ctx, const std::string& cartId, std::string* listing = nullptr) {
   eCat cat;
-  std::string items = ctx.shop.engine().text(cat, "CartListItems",
-                                             {{"sessionid", cartId}, {"isHTML", "False"}});
+  std::string items =
+      ctx.shop.engine().text(cat, "CartListItems", {{"sessionid", cartId}, {"isHTML", "False"}});
   if (items == "Error" && currentError().isSet()) {
     throw Error(currentError().number, currentError().description, currentError().source);
   }
@@ -223,8 +221,9 @@ HttpResponse checkoutPage(PageContext& ctx, const std::string& content) {
 }
 
 HttpResponse emptyCart(PageContext& ctx, const std::string& cartId) {
-  return checkoutPage(ctx, cartTable(ctx, cartId) +
-                               "<p><a class=\"link\" href=\"default.asp\">Continue shopping</a></p>");
+  return checkoutPage(ctx,
+                      cartTable(ctx, cartId) +
+                          "<p><a class=\"link\" href=\"default.asp\">Continue shopping</a></p>");
 }
 
 // Step 3: the form, filled from the request when it comes back, else from the account.
@@ -338,8 +337,8 @@ HttpResponse review(PageContext& ctx, const std::string& cartId) {
 }
 
 // The confirmation mail: the order's lines as CartListItems lists them, the totals, the address.
-std::string confirmationText(PageContext& ctx, const std::string& orderId,
-                             const std::string& items, const Totals& t, const ShipMethod& method) {
+std::string confirmationText(PageContext& ctx, const std::string& orderId, const std::string& items,
+                             const Totals& t, const ShipMethod& method) {
   const std::string nl = "\r\n";
   SiteLook look = ctx.shop.look().get();
   std::string text = "Thank you for your order." + nl + nl + "Order number: " + orderId + nl +
@@ -399,7 +398,8 @@ HttpResponse placeOrder(PageContext& ctx, const std::string& cartId) {
   bool saved = cat.OrderSave(
       t.grand(), t.beforeTax(), t.subtotal, pay, cartId, static_cast<float>(t.handling), customer,
       isCard(pay) ? digitsOf(ctx.value("ccnumber")) : "",
-      isCard(pay) ? trim(ctx.value("ccexpire")) : "", pay == "ACH" ? trim(ctx.value("ckaccount")) : "",
+      isCard(pay) ? trim(ctx.value("ccexpire")) : "",
+      pay == "ACH" ? trim(ctx.value("ckaccount")) : "",
       pay == "ACH" ? trim(ctx.value("ckrouting")) : "",
       pay == "ACH" ? trim(ctx.value("ckbankname")) : "", static_cast<float>(t.ship), method.name,
       trim(ctx.value("shipcompany")), trim(ctx.value("shipname")), trim(ctx.value("shipaddress")),

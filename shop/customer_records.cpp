@@ -43,8 +43,8 @@ std::optional<CustomerDetails> CustomerRecords::find(const std::string& customer
 std::vector<std::string> CustomerRecords::orderIds(const std::string& customerid) const {
   db::Connection conn;
   conn.open(connectionString_);
-  db::Recordset rs = conn.execute("select orderid from orderinfo where customerid=" +
-                                  q(customerid) + " order by orderid");
+  db::Recordset rs = conn.execute(
+      "select orderid from orderinfo where customerid=" + q(customerid) + " order by orderid");
   std::vector<std::string> ids;
   for (; !rs.eof(); rs.moveNext()) ids.push_back(trim(rs.field("orderid").text()));
   return ids;

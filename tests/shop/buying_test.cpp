@@ -43,10 +43,17 @@ class Shopper {
 using Form = std::vector<std::pair<std::string, std::string>>;
 
 Form registration(const std::string& username) {
-  return {{"username", username}, {"password", "secret99"}, {"password2", "secret99"},
-          {"fname", "Ann"},       {"lname", "O'Neil"},      {"address", "1 Main St"},
-          {"city", "Springfield"}, {"state", "IL"},         {"zip", "62701"},
-          {"country", "USA"},     {"email", "ann@example.com"}};
+  return {{"username", username},
+          {"password", "secret99"},
+          {"password2", "secret99"},
+          {"fname", "Ann"},
+          {"lname", "O'Neil"},
+          {"address", "1 Main St"},
+          {"city", "Springfield"},
+          {"state", "IL"},
+          {"zip", "62701"},
+          {"country", "USA"},
+          {"email", "ann@example.com"}};
 }
 
 // Registers `username` (and so logs on); the account page's reply.
@@ -85,8 +92,10 @@ TEST_F(BuyingTest, CartStepsAddChangeAndRemoveALine) {
   EXPECT_TRUE(has(ask, "name=\"steps\" value=\"2\""));
   EXPECT_EQ(site.value(Database::Main, "select count(*) from cart where partno <> ''"), "0");
 
-  HttpReply zero = s.post("/cart.asp", {{"action", "add"}, {"steps", "2"},
-                                        {"part_num", "KS-100007"}, {"featured", "True"},
+  HttpReply zero = s.post("/cart.asp", {{"action", "add"},
+                                        {"steps", "2"},
+                                        {"part_num", "KS-100007"},
+                                        {"featured", "True"},
                                         {"qty", "0"}});
   EXPECT_TRUE(has(zero, "Item's quatity must be either 1 or more.<br><br>"));
 
@@ -99,8 +108,8 @@ TEST_F(BuyingTest, CartStepsAddChangeAndRemoveALine) {
   EXPECT_EQ(key.size(), 32u);
   EXPECT_NE(key, s.cookie());
 
-  HttpReply form = s.get(
-      "/cart.asp?action=add&amp;steps=1a&amp;qty=1&amp;part_num=KS-100007&featured=True");
+  HttpReply form =
+      s.get("/cart.asp?action=add&amp;steps=1a&amp;qty=1&amp;part_num=KS-100007&featured=True");
   EXPECT_TRUE(has(form, "<b>Please specify a new quantity..</b>"));
   EXPECT_TRUE(has(form, "name=\"token\""));
 
@@ -116,8 +125,10 @@ TEST_F(BuyingTest, CartStepsAddChangeAndRemoveALine) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.qty);
-    HttpReply r = s.post("/cart.asp", {{"action", "add"}, {"steps", "2a"},
-                                       {"part_num", "KS-100007"}, {"featured", "True"},
+    HttpReply r = s.post("/cart.asp", {{"action", "add"},
+                                       {"steps", "2a"},
+                                       {"part_num", "KS-100007"},
+                                       {"featured", "True"},
                                        {"qty", c.qty}});
     EXPECT_EQ(r.status, 200);
     EXPECT_TRUE(has(r, c.expected)) << r.body.substr(0, 4000);
@@ -128,16 +139,17 @@ TEST_F(BuyingTest, CartStepsAddChangeAndRemoveALine) {
   HttpReply remove =
       s.get("/cart.asp?action=add&amp;steps=2a&amp;qty=0&amp;part_num=KS-100007&featured=True");
   EXPECT_TRUE(has(remove, "Remove item KS-100007 from your shopping cart?"));
-  HttpReply removed = s.post("/cart.asp", {{"action", "add"}, {"steps", "2a"},
-                                           {"part_num", "KS-100007"}, {"featured", "True"},
+  HttpReply removed = s.post("/cart.asp", {{"action", "add"},
+                                           {"steps", "2a"},
+                                           {"part_num", "KS-100007"},
+                                           {"featured", "True"},
                                            {"qty", "0"}});
   EXPECT_TRUE(has(removed, "Item has been removed from cart"));
   EXPECT_TRUE(has(removed, "Your shopping cart is empty."));
 
   // A change without the session's token does nothing.
-  HttpReply forged = shop.post("/cart.asp",
-                               "action=add&steps=2&part_num=KS-100007&featured=True&qty=1",
-                               s.cookie());
+  HttpReply forged = shop.post(
+      "/cart.asp", "action=add&steps=2&part_num=KS-100007&featured=True&qty=1", s.cookie());
   EXPECT_EQ(forged.status, 403);
   EXPECT_EQ(site.value(Database::Main, "select count(*) from cart where partno <> ''"), "0");
   // Values that cannot be what they name are refused, escaped.
@@ -160,14 +172,19 @@ TEST_F(BuyingTest, TheProductStepCarriesTheChosenOptionsIntoBuyNow) {
                                      {"prPicture", "Blue photo"}});
   EXPECT_EQ(r.status, 200);
   EXPECT_TRUE(has(r, "Thank you for your interest in this item."));
-  EXPECT_TRUE(has(r, "cart.asp?action=add&amp;steps=2&amp;part_num=KS-100007&amp;qty=1&featured="
-                     "True&amp;prSizes=2';"))
+  EXPECT_TRUE(has(r,
+                  "cart.asp?action=add&amp;steps=2&amp;part_num=KS-100007&amp;qty=1&featured="
+                  "True&amp;prSizes=2';"))
       << r.body.substr(0, 4000);
   HttpReply ask =
       s.get("/cart.asp?action=add&steps=2&part_num=KS-100007&qty=1&featured=True&prSizes=2");
   EXPECT_TRUE(has(ask, "name=\"prSizes\" value=\"2\""));
-  s.post("/cart.asp", {{"action", "add"}, {"steps", "2"}, {"part_num", "KS-100007"},
-                       {"featured", "True"}, {"qty", "1"}, {"prSizes", "2"}});
+  s.post("/cart.asp", {{"action", "add"},
+                       {"steps", "2"},
+                       {"part_num", "KS-100007"},
+                       {"featured", "True"},
+                       {"qty", "1"},
+                       {"prSizes", "2"}});
   EXPECT_EQ(site.value(Database::Main, "select prSizes from cart where partno <> ''"), "2");
 }
 
@@ -213,9 +230,9 @@ TEST_F(BuyingTest, RegisterLogOffLogOnAndKeepTheDetails) {
   s.get("/logon.asp?next=account.asp");
   HttpReply wrong = s.post("/logon.asp", {{"username", "ann"}, {"password", "secret9"}});
   EXPECT_TRUE(has(wrong, "The username or the password is not right."));
-  HttpReply on = s.post("/logon.asp", {{"username", "ann"},
-                                       {"password", "secret99"},
-                                       {"next", "http://elsewhere.test/x.asp"}});
+  HttpReply on = s.post(
+      "/logon.asp",
+      {{"username", "ann"}, {"password", "secret99"}, {"next", "http://elsewhere.test/x.asp"}});
   EXPECT_EQ(on.status, 303);
   EXPECT_EQ(on.header("location"), "account.asp");
   EXPECT_TRUE(has(s.get("/account.asp"), "Customer number: <b>C10003</b>"));
@@ -234,12 +251,12 @@ class CheckoutTest : public BuyingTest {
   }
 
   static Form details(const std::string& steps, const std::string& card) {
-    return {{"action", "checkout"},        {"steps", steps},
-            {"shipname", "Ann O'Neil"},    {"shipaddress", "1 Main St"},
-            {"shipcity", "Springfield"},   {"shipstate", "IL"},
-            {"shipzip", "62701"},          {"shipcountry", "USA"},
-            {"shipmethod", "UPS Ground"},  {"paymethod", "Visa"},
-            {"ccnumber", card},            {"ccexpire", "12/39"}};
+    return {{"action", "checkout"},       {"steps", steps},
+            {"shipname", "Ann O'Neil"},   {"shipaddress", "1 Main St"},
+            {"shipcity", "Springfield"},  {"shipstate", "IL"},
+            {"shipzip", "62701"},         {"shipcountry", "USA"},
+            {"shipmethod", "UPS Ground"}, {"paymethod", "Visa"},
+            {"ccnumber", card},           {"ccexpire", "12/39"}};
   }
 
   SmtpPeer peer{"shop", "secret"};
@@ -250,13 +267,15 @@ TEST_F(CheckoutTest, AnOrderIsSavedMailedAndShownInTheHistory) {
   Shopper s(shop);
   HttpReply away = s.get("/cart_ship2.asp?action=checkout&steps=3");
   EXPECT_EQ(away.status, 303);
-  EXPECT_EQ(away.header("location"), "logon.asp?next=cart_ship2.asp%3Faction%3Dcheckout%26steps%3D3");
+  EXPECT_EQ(away.header("location"),
+            "logon.asp?next=cart_ship2.asp%3Faction%3Dcheckout%26steps%3D3");
 
   registerAs(s, "ann");
   addNotebook(s, "2");  // 2,215.22 and 13 lbs
   HttpReply form = s.get("/cart_ship2.asp?action=checkout&steps=3");
-  EXPECT_TRUE(has(form, "name=\"shipname\" size=\"32\" maxlength=\"100\" class=\"field\" "
-                        "value=\"Ann O&#39;Neil\""))
+  EXPECT_TRUE(has(form,
+                  "name=\"shipname\" size=\"32\" maxlength=\"100\" class=\"field\" "
+                  "value=\"Ann O&#39;Neil\""))
       << form.body.substr(0, 5000);
 
   HttpReply badCard = s.post("/cart_ship2.asp", details("4", "4111 1111 1111 1112"));
@@ -287,9 +306,8 @@ TEST_F(CheckoutTest, AnOrderIsSavedMailedAndShownInTheHistory) {
   const std::string mail = peer.messages()[0];
   for (const char* text :
        {"rcpt to: ann@example.com\n", "rcpt to: sales@shop.test\n",
-        "header Subject: Your order S10001", "header Cc: sales@shop.test\n",
-        "Order number: S10001", "Item #: AL-2603X", "Quantity: 2", "Total: $2,403.94",
-        "Payment: Visa ending in 1111"}) {
+        "header Subject: Your order S10001", "header Cc: sales@shop.test\n", "Order number: S10001",
+        "Item #: AL-2603X", "Quantity: 2", "Total: $2,403.94", "Payment: Visa ending in 1111"}) {
     SCOPED_TRACE(text);
     EXPECT_NE(mail.find(text), std::string::npos) << mail;
   }
