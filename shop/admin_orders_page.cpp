@@ -12,11 +12,11 @@ namespace {
 
 constexpr int kOrdersPerPage = 50;
 
-const char* const kOrderStatuses[] = {"Pending",     "New-Unpaid", "New-Paid",  "Processing",
-                                      "Backordered", "Shipped",    "Returned",  "Cancelled"};
-const char* const kLineStatuses[] = {"New",      "New-Paid",         "Backordered",
-                                     "Shipped",  "Return requested", "Returned",
-                                     "Cancel requested", "Cancelled"};
+const char* const kOrderStatuses[] = {"Pending",     "New-Unpaid", "New-Paid", "Processing",
+                                      "Backordered", "Shipped",    "Returned", "Cancelled"};
+const char* const kLineStatuses[] = {
+    "New",      "New-Paid",         "Backordered", "Shipped", "Return requested",
+    "Returned", "Cancel requested", "Cancelled"};
 
 const char* const kTitle = "Orders";
 
@@ -65,8 +65,7 @@ HttpResponse orderList(PageContext& ctx, const std::string& message) {
                      "<form action=\"admin_orders.asp\" method=\"get\" class=\"panel\">"
                      "<label class=\"text\">Status: <select name=\"status\" class=\"droplist\">"
                      "<option value=\"\">All orders</option>";
-  db::Recordset statuses =
-      conn.execute("select distinct status from orderinfo order by status");
+  db::Recordset statuses = conn.execute("select distinct status from orderinfo order by status");
   for (; !statuses.eof(); statuses.moveNext()) {
     std::string s = trim(statuses.field("status").text());
     if (s.empty()) continue;
@@ -137,41 +136,46 @@ HttpResponse orderPage(PageContext& ctx, const OrderRecord& order, const std::st
                      urlEncode(order.orderid) + "\" target=\"_new\">Printable invoice</a></p>" +
                      invoiceSections(order, ctx.shop.look().get());
 
-  html += "<h2>Order status</h2><form action=\"admin_orders.asp\" method=\"post\" "
-          "class=\"panel\"><input type=\"hidden\" name=\"action\" value=\"status\">"
-          "<input type=\"hidden\" name=\"id\" value=\"" +
-          id + "\"><label class=\"text\">Status: " +
-          statusSelect("status", kOrderStatuses, order.status) +
-          "</label> <label class=\"text\">Tracking #: <input type=\"text\" name=\"shiptrack\" "
-          "size=\"24\" class=\"field\" value=\"" +
-          htmlEscape(order.shiptrack) +
-          "\"></label> <input type=\"submit\" class=\"button_orange\" value=\"Change "
-          "status\"></form>";
+  html +=
+      "<h2>Order status</h2><form action=\"admin_orders.asp\" method=\"post\" "
+      "class=\"panel\"><input type=\"hidden\" name=\"action\" value=\"status\">"
+      "<input type=\"hidden\" name=\"id\" value=\"" +
+      id +
+      "\"><label class=\"text\">Status: " + statusSelect("status", kOrderStatuses, order.status) +
+      "</label> <label class=\"text\">Tracking #: <input type=\"text\" name=\"shiptrack\" "
+      "size=\"24\" class=\"field\" value=\"" +
+      htmlEscape(order.shiptrack) +
+      "\"></label> <input type=\"submit\" class=\"button_orange\" value=\"Change "
+      "status\"></form>";
 
   if (!order.lines.empty()) {
-    html += "<h2>Line status</h2><form action=\"admin_orders.asp\" method=\"post\" "
-            "class=\"panel\"><input type=\"hidden\" name=\"action\" value=\"lines\">"
-            "<input type=\"hidden\" name=\"id\" value=\"" +
-            id + "\"><table class=\"orders\"><tr><th>Item #</th><th>Description</th>"
-                 "<th>Status</th></tr>";
+    html +=
+        "<h2>Line status</h2><form action=\"admin_orders.asp\" method=\"post\" "
+        "class=\"panel\"><input type=\"hidden\" name=\"action\" value=\"lines\">"
+        "<input type=\"hidden\" name=\"id\" value=\"" +
+        id +
+        "\"><table class=\"orders\"><tr><th>Item #</th><th>Description</th>"
+        "<th>Status</th></tr>";
     for (const OrderLine& line : order.lines) {
       html += "<tr><td>" + htmlEscape(line.partno) + "</td><td>" + htmlEscape(line.descr) +
               "</td><td>" + statusSelect("line|" + line.partno, kLineStatuses, line.status) +
               "</td></tr>";
     }
-    html += "</table><input type=\"submit\" class=\"button_orange\" value=\"Save line "
-            "statuses\"></form>";
+    html +=
+        "</table><input type=\"submit\" class=\"button_orange\" value=\"Save line "
+        "statuses\"></form>";
   }
 
-  html += "<h2>Delete</h2><form action=\"admin_orders.asp\" method=\"post\" class=\"panel\">"
-          "<input type=\"hidden\" name=\"action\" value=\"delete\">"
-          "<input type=\"hidden\" name=\"id\" value=\"" +
-          id +
-          "\"><label class=\"text\"><input type=\"checkbox\" name=\"confirm\" value=\"yes\"> "
-          "Yes, delete order " +
-          id +
-          " and all its lines</label> <input type=\"submit\" class=\"ButtonG\" value=\"Delete "
-          "order\"></form>";
+  html +=
+      "<h2>Delete</h2><form action=\"admin_orders.asp\" method=\"post\" class=\"panel\">"
+      "<input type=\"hidden\" name=\"action\" value=\"delete\">"
+      "<input type=\"hidden\" name=\"id\" value=\"" +
+      id +
+      "\"><label class=\"text\"><input type=\"checkbox\" name=\"confirm\" value=\"yes\"> "
+      "Yes, delete order " +
+      id +
+      " and all its lines</label> <input type=\"submit\" class=\"ButtonG\" value=\"Delete "
+      "order\"></form>";
   return ctx.page("Order " + order.orderid, html, status);
 }
 
@@ -266,9 +270,9 @@ HttpResponse adminOrdersPage(PageContext& ctx) {
   conn.open(ctx.shop.mainConnection());
   std::optional<OrderRecord> order = loadOrder(conn, id);
   if (!order) {
-    return ctx.page(kTitle, heading(kTitle) + notice("error", "There is no order " +
-                                                                  htmlEscape(id) + ".") +
-                                "<p><a href=\"admin_orders.asp\">All orders</a></p>",
+    return ctx.page(kTitle,
+                    heading(kTitle) + notice("error", "There is no order " + htmlEscape(id) + ".") +
+                        "<p><a href=\"admin_orders.asp\">All orders</a></p>",
                     404);
   }
   if (ctx.isPost()) {

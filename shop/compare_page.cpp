@@ -41,8 +41,8 @@ std::string cookieFor(const std::vector<Compared>& list) {
   for (const Compared& c : list) {
     value += (value.empty() ? "" : ",") + std::string(c.shopProduct ? "T:" : "F:") + c.partno;
   }
-  return std::string(kCompareCookie) + "=" + urlEncode(value) +
-         "; Path=/; HttpOnly; SameSite=Lax" + (list.empty() ? "; Max-Age=0" : "");
+  return std::string(kCompareCookie) + "=" + urlEncode(value) + "; Path=/; HttpOnly; SameSite=Lax" +
+         (list.empty() ? "; Max-Age=0" : "");
 }
 
 bool featuredFlag(PageContext& ctx) {
@@ -95,8 +95,8 @@ ProductFacts readProduct(eCat& cat, const Compared& c, const std::string& custom
   rs.close();
 
   if (!vendor.empty()) {
-    db::Recordset m = catalog.execute("select vend_name from manuf where vend_code='" +
-                                      sqlEscape(vendor) + "'");
+    db::Recordset m =
+        catalog.execute("select vend_name from manuf where vend_code='" + sqlEscape(vendor) + "'");
     f.manufacturer = m.eof() ? vendor : trim(m.field("vend_name").text());
   }
   if (options == "call") {
@@ -113,15 +113,13 @@ ProductFacts readProduct(eCat& cat, const Compared& c, const std::string& custom
     f.stock = "Out of stock";
   }
   if (priceShown && EngineCaller::has("cartADD")) {
-    f.cartButton = "<a href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" +
-                   urlEncode(c.partno) + "&amp;qty=1&amp;featured=" + flagText(c.shopProduct) +
-                   "\"><img src=\"images/" + (options == "d" ? "donate" : "buy") +
-                   ".gif\" border=0 alt=\"Buy\"></a>";
+    f.cartButton = "<a href=\"cart.asp?action=add&amp;steps=1&amp;part_num=" + urlEncode(c.partno) +
+                   "&amp;qty=1&amp;featured=" + flagText(c.shopProduct) + "\"><img src=\"images/" +
+                   (options == "d" ? "donate" : "buy") + ".gif\" border=0 alt=\"Buy\"></a>";
   }
   db::Recordset spec = catalog.execute("kx_getTechSpec " + part);
   for (; !spec.eof(); spec.moveNext()) {
-    f.specs.emplace_back(trim(spec.field("attr_nme").text()),
-                         trim(spec.field("attr_vnme").text()));
+    f.specs.emplace_back(trim(spec.field("attr_nme").text()), trim(spec.field("attr_vnme").text()));
   }
   return f;
 }
@@ -155,11 +153,11 @@ std::string comparisonTable(PageContext& ctx, const std::vector<Compared>& list)
       html += "<a class=\"slink2\" href=\"" + productLink(c) + "\">" + htmlEscape(f.descr) + "</a>";
     }
     html += "<br><a class=\"slink\" href=\"compare.asp?action=remove&amp;partno=" +
-            urlEncode(c.partno) + "&amp;featured=" + flagText(c.shopProduct) +
-            "\">Remove</a></td>";
+            urlEncode(c.partno) + "&amp;featured=" + flagText(c.shopProduct) + "\">Remove</a></td>";
   }
   html += "</tr>";
-  html += row("Item #", [](const Compared&, const ProductFacts& f) { return htmlEscape(f.manuPart); });
+  html +=
+      row("Item #", [](const Compared&, const ProductFacts& f) { return htmlEscape(f.manuPart); });
   html += row("Manufacturer",
               [](const Compared&, const ProductFacts& f) { return htmlEscape(f.manufacturer); });
   html += row("Price", [](const Compared&, const ProductFacts& f) { return f.priceCell; });
@@ -223,10 +221,11 @@ HttpResponse comparePage(PageContext& ctx) {
         "product's price in a listing to add it here.</p>";
   } else {
     html += comparisonTable(ctx, list);
-    html += "<p class=\"stext\">Add more products with the <b>compare</b> link beside a price "
-            "(up to " +
-            std::to_string(kMaxCompared) +
-            "). <a class=\"slink\" href=\"compare.asp?action=clear\">Clear the list</a></p>";
+    html +=
+        "<p class=\"stext\">Add more products with the <b>compare</b> link beside a price "
+        "(up to " +
+        std::to_string(kMaxCompared) +
+        "). <a class=\"slink\" href=\"compare.asp?action=clear\">Clear the list</a></p>";
   }
   HttpResponse r = ctx.page("Compare products", html);
   if (list != before) r.addHeader("Set-Cookie", cookieFor(list));

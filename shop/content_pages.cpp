@@ -17,9 +17,9 @@ struct ContentPage {
 };
 
 ContentPage readPage(const db::Recordset& rs) {
-  return {trim(rs.field("pageId").text()),   trim(rs.field("pTitle").text()),
-          trim(rs.field("pDescr").text()),   rs.field("pDetails").text(),
-          trim(rs.field("pCat").text()),     trim(rs.field("pGrp").text())};
+  return {trim(rs.field("pageId").text()), trim(rs.field("pTitle").text()),
+          trim(rs.field("pDescr").text()), rs.field("pDetails").text(),
+          trim(rs.field("pCat").text()),   trim(rs.field("pGrp").text())};
 }
 
 std::string nameOf(db::Connection& conn, const std::string& sql, const char* column) {
@@ -48,11 +48,11 @@ HttpResponse pageIndex(PageContext& ctx, db::Connection& conn) {
   }
   std::vector<std::pair<std::string, std::string>> order;  // name, code
   for (const auto& [code, pages] : byCategory) {
-    std::string name = code.empty() ? std::string()
-                                    : nameOf(conn,
-                                             "SELECT pCatName FROM pagesCat WHERE pCat='" +
-                                                 sqlEscape(code) + "'",
-                                             "pCatName");
+    std::string name =
+        code.empty()
+            ? std::string()
+            : nameOf(conn, "SELECT pCatName FROM pagesCat WHERE pCat='" + sqlEscape(code) + "'",
+                     "pCatName");
     order.emplace_back(name.empty() ? "\x7fOther" : name, code);
   }
   std::sort(order.begin(), order.end());
@@ -93,7 +93,8 @@ HttpResponse contentPage(PageContext& ctx) {
   std::string category =
       page.category.empty()
           ? std::string()
-          : nameOf(conn, "SELECT pCatName FROM pagesCat WHERE pCat='" + sqlEscape(page.category) + "'",
+          : nameOf(conn,
+                   "SELECT pCatName FROM pagesCat WHERE pCat='" + sqlEscape(page.category) + "'",
                    "pCatName");
   std::string group =
       page.group.empty()
@@ -113,9 +114,10 @@ HttpResponse contentPage(PageContext& ctx) {
       if (p.id != page.id) related += "<li>" + pageLink(p) + "</li>";
     }
   }
-  std::string html = "<p class=\"stext trail\">" + trail + "</p>" + heading(page.title) +
-                     (page.descr.empty() ? "" : "<p class=\"stext\">" + htmlEscape(page.descr) + "</p>") +
-                     "<div class=\"pagetext\">" + page.details + "</div>";
+  std::string html =
+      "<p class=\"stext trail\">" + trail + "</p>" + heading(page.title) +
+      (page.descr.empty() ? "" : "<p class=\"stext\">" + htmlEscape(page.descr) + "</p>") +
+      "<div class=\"pagetext\">" + page.details + "</div>";
   if (!related.empty()) {
     html += "<h2>More " + htmlEscape(category.empty() ? "pages" : "in " + category) +
             "</h2><ul class=\"pages\">" + related + "</ul>";

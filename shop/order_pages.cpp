@@ -25,16 +25,17 @@ bool ownsOrder(PageContext& ctx, const OrderRecord& order) {
 
 std::string logOnHint() {
   return EngineCaller::has("logon")
-             ? std::string("<p><a href=\"logon.asp\">Log on</a> with the account you ordered "
-                           "with.</p>")
+             ? std::string(
+                   "<p><a href=\"logon.asp\">Log on</a> with the account you ordered "
+                   "with.</p>")
              : std::string();
 }
 
 HttpResponse needsLogOn(PageContext& ctx, const std::string& title, const std::string& what) {
-  return ctx.page(title,
-                  heading(title) + "<div class=\"error\">Please log on to " + what + ".</div>" +
-                      logOnHint(),
-                  403);
+  return ctx.page(
+      title,
+      heading(title) + "<div class=\"error\">Please log on to " + what + ".</div>" + logOnHint(),
+      403);
 }
 
 std::string orderIdValue(PageContext& ctx, const std::string& name) {
@@ -55,8 +56,9 @@ HttpResponse invoicePage(PageContext& ctx) {
   std::optional<OrderRecord> order = loadOrder(conn, id);
   // Someone else's order is answered as a missing one: its existence is nobody else's business.
   if (!order || !ownsOrder(ctx, *order)) {
-    return ctx.page("Invoice", heading("Invoice") + "<div class=\"error\">There is no order " +
-                                   htmlEscape(id) + " in your account.</div>",
+    return ctx.page("Invoice",
+                    heading("Invoice") + "<div class=\"error\">There is no order " +
+                        htmlEscape(id) + " in your account.</div>",
                     404);
   }
   HttpResponse r = HttpResponse::html(200, invoiceDocument(*order, ctx.shop.look().get()));
@@ -84,11 +86,11 @@ HttpResponse trackingPage(PageContext& ctx) {
                         "<p class=\"text\">Type the tracking number of your shipment.</p>" +
                         trackingForm(""));
   }
-  std::string html =
-      heading("Track a shipment") + "<p class=\"text\">Tracking number <b>" + htmlEscape(id) +
-      "</b></p><p><a class=\"button_orange\" target=\"_blank\" rel=\"noopener\" "
-      "href=\"https://www.ups.com/track?loc=en_US&amp;tracknum=" +
-      urlEncode(id) + "\">Track this shipment on the UPS web site</a></p>";
+  std::string html = heading("Track a shipment") + "<p class=\"text\">Tracking number <b>" +
+                     htmlEscape(id) +
+                     "</b></p><p><a class=\"button_orange\" target=\"_blank\" rel=\"noopener\" "
+                     "href=\"https://www.ups.com/track?loc=en_US&amp;tracknum=" +
+                     urlEncode(id) + "\">Track this shipment on the UPS web site</a></p>";
   // The orders of this customer (every order for the admin) that went out under the number.
   if (ctx.isAdmin() || !ctx.customerId().empty()) {
     db::Connection conn;
@@ -118,7 +120,7 @@ HttpResponse trackingPage(PageContext& ctx) {
 // ---- update_orders.asp ----
 
 struct LineRequest {
-  std::string kind;  // "return" or "cancel"
+  std::string kind;   // "return" or "cancel"
   std::string field;  // the check box's name, sent again with the confirmation
   std::string orderid, partno;
   OrderLine line;
@@ -230,13 +232,13 @@ void mailRequests(PageContext& ctx, const std::vector<LineRequest>& requests,
   }
   if (!trim(reason).empty()) body += "\nReason:\n" + reason + "\n";
   eCat cat;
-  std::string status = ctx.shop.engine().text(cat, "sendEmail",
-                                              {{"strTo", shopAddress},
-                                               {"strFrom", shopAddress},
-                                               {"strSubject", "Return/cancel request: customer " +
-                                                                  ctx.customerId()},
-                                               {"strMessage", body},
-                                               {"strHTML", "False"}});
+  std::string status =
+      ctx.shop.engine().text(cat, "sendEmail",
+                             {{"strTo", shopAddress},
+                              {"strFrom", shopAddress},
+                              {"strSubject", "Return/cancel request: customer " + ctx.customerId()},
+                              {"strMessage", body},
+                              {"strHTML", "False"}});
   if (status != "Passed") {
     std::fprintf(stderr, "kestrin-shop: %s: the mail to the shop failed: %s\n",
                  ctx.request.target.c_str(), status.c_str());

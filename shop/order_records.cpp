@@ -104,9 +104,9 @@ std::optional<OrderRecord> loadOrder(db::Connection& conn, const std::string& or
   rs.close();
 
   // The lines in the order they were written (id is the key column of orderdetail).
-  db::Recordset lines = conn.execute("select partno, descr, price, qty, status from orderdetail " +
-                                     std::string("where detailid='") + sqlEscape(orderid) +
-                                     "' order by id");
+  db::Recordset lines =
+      conn.execute("select partno, descr, price, qty, status from orderdetail " +
+                   std::string("where detailid='") + sqlEscape(orderid) + "' order by id");
   for (; !lines.eof(); lines.moveNext()) {
     OrderLine line;
     line.partno = textOf(lines, "partno");
@@ -148,34 +148,33 @@ std::string lineStatusText(const std::string& status) {
 }
 
 std::string invoiceSections(const OrderRecord& o, const SiteLook& look) {
-  std::string html = "<div class=\"invoice-head\"><div class=\"invoice-from\"><b>" +
-                     htmlEscape(look.company) + "</b><br>" +
-                     addressBlock({look.address, cityLine(look.city, look.state, look.zip),
-                                   look.country, look.phone1.empty() ? "" : "Phone " + look.phone1,
-                                   look.email}) +
-                     "</div><table class=\"invoice-facts\">" + factRow("Order #", o.orderid) +
-                     factRow("Date", o.date) + factRow("Customer #", o.customerid) +
-                     factRow("PO #", o.ponum) + factRow("Status", o.status) +
-                     factRow("Payment", payment(o)) + "</table></div>";
+  std::string html =
+      "<div class=\"invoice-head\"><div class=\"invoice-from\"><b>" + htmlEscape(look.company) +
+      "</b><br>" +
+      addressBlock({look.address, cityLine(look.city, look.state, look.zip), look.country,
+                    look.phone1.empty() ? "" : "Phone " + look.phone1, look.email}) +
+      "</div><table class=\"invoice-facts\">" + factRow("Order #", o.orderid) +
+      factRow("Date", o.date) + factRow("Customer #", o.customerid) + factRow("PO #", o.ponum) +
+      factRow("Status", o.status) + factRow("Payment", payment(o)) + "</table></div>";
 
-  std::string billTo = o.hasCustomer
-                           ? addressBlock({o.customerName, o.company, o.address,
-                                           cityLine(o.city, o.state, o.zip), o.country, o.phone,
-                                           o.email})
-                           : htmlEscape(o.customerid);
+  std::string billTo =
+      o.hasCustomer ? addressBlock({o.customerName, o.company, o.address,
+                                    cityLine(o.city, o.state, o.zip), o.country, o.phone, o.email})
+                    : htmlEscape(o.customerid);
   std::string shipTo = addressBlock({o.shipname, o.shipcompan, o.shipaddres,
                                      cityLine(o.shipcity, o.shipstate, o.shipzip), o.shipcountr});
   std::string shipping;
   if (!o.smethod.empty()) shipping += "Ship via " + htmlEscape(o.smethod);
-  if (!o.shipdate.empty()) shipping += (shipping.empty() ? "Shipped " : ", shipped ") + htmlEscape(o.shipdate);
+  if (!o.shipdate.empty())
+    shipping += (shipping.empty() ? "Shipped " : ", shipped ") + htmlEscape(o.shipdate);
   if (!o.shiptrack.empty()) {
     shipping += (shipping.empty() ? "" : "<br>") +
                 std::string("Tracking # <a href=\"upstrack.asp?action=track&amp;id=") +
                 urlEncode(o.shiptrack) + "\">" + htmlEscape(o.shiptrack) + "</a>";
   }
   html += "<div class=\"invoice-parties\"><div><h2>Bill to</h2>" + billTo +
-          "</div><div><h2>Ship to</h2>" + shipTo + (shipping.empty() ? "" : "<p>" + shipping + "</p>") +
-          "</div></div>";
+          "</div><div><h2>Ship to</h2>" + shipTo +
+          (shipping.empty() ? "" : "<p>" + shipping + "</p>") + "</div></div>";
 
   html +=
       "<table class=\"invoice-lines\"><tr><th>Item #</th><th>Description</th><th>Qty</th>"

@@ -116,8 +116,9 @@ TEST_F(ContentCompareTest, TheCompareLinkBuildsAListOfUpToFourProducts) {
       getWithList("/compare.asp?action=remove&partno=KS-100003&featured=True", listOf(two));
   EXPECT_EQ(listOf(removed), "T%3AKS-100010");
   HttpReply cleared = getWithList("/compare.asp?action=clear", listOf(two));
-  EXPECT_NE(cleared.header("set-cookie").find("KESTRIN_COMPARE=; Path=/; HttpOnly; "
-                                              "SameSite=Lax; Max-Age=0"),
+  EXPECT_NE(cleared.header("set-cookie")
+                .find("KESTRIN_COMPARE=; Path=/; HttpOnly; "
+                      "SameSite=Lax; Max-Age=0"),
             std::string::npos);
 }
 
@@ -158,8 +159,8 @@ TEST_F(ContentCompareTest, HostileValuesAreRefusedAndForgedListsDropped) {
     EXPECT_EQ(r.body.find("<script>"), std::string::npos);
   }
   // A list with entries this page never writes: only the sound entry is kept.
-  HttpReply forged = getWithList("/compare.asp",
-                                 "T%3A%3Cscript%3E%2CX%3AKS-1%2CF%3AKS%27x%2CT%3AKS-100007");
+  HttpReply forged =
+      getWithList("/compare.asp", "T%3A%3Cscript%3E%2CX%3AKS-1%2CF%3AKS%27x%2CT%3AKS-100007");
   EXPECT_EQ(forged.status, 200);
   EXPECT_EQ(forged.body.find("<script>"), std::string::npos);
   EXPECT_NE(forged.body.find("c_final.asp?featured=True&amp;partno=KS-100007"), std::string::npos);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "page_test_helpers.h"
+#include "smtp_peer.h"
 
 namespace kestrin::testing {
 namespace {
@@ -17,15 +18,16 @@ class OrderPagesTest : public ::testing::Test {
               "'62701','USA','ann@example.com','555-1234'),"
               "('C19002','bob','pw','Bob','Lee','','2 Side St','Salem','OR','97301','USA',"
               "'bob@example.com','')");
-    site.exec(Database::Main,
-              "insert into orderinfo (orderid, customerid, total, paymethod, ccnumber, status, date, "
-              "tax, shipcost, smethod, shipname, shipaddres, shipcity, shipstate, shipzip, "
-              "shipcountr, handling, ponum, shiptrack, shipdate) values "
-              "('S10001','C19001',1250.5,'Visa','2468','Shipped','12/1/2026',50.5,12.95,"
-              "'UPS Ground','Ann O''Hara','1 Main St','Springfield','IL','62701','USA',2,'PO-7',"
-              "'1Z999AA10123456784','12/2/2026'),"
-              "('S10002','C19002',99.99,'Check','','New-Unpaid','12/3/2026',0,5,'UPS Ground',"
-              "'Bob Lee','2 Side St','Salem','OR','97301','USA',0,'','','')");
+    site.exec(
+        Database::Main,
+        "insert into orderinfo (orderid, customerid, total, paymethod, ccnumber, status, date, "
+        "tax, shipcost, smethod, shipname, shipaddres, shipcity, shipstate, shipzip, "
+        "shipcountr, handling, ponum, shiptrack, shipdate) values "
+        "('S10001','C19001',1250.5,'Visa','2468','Shipped','12/1/2026',50.5,12.95,"
+        "'UPS Ground','Ann O''Hara','1 Main St','Springfield','IL','62701','USA',2,'PO-7',"
+        "'1Z999AA10123456784','12/2/2026'),"
+        "('S10002','C19002',99.99,'Check','','New-Unpaid','12/3/2026',0,5,'UPS Ground',"
+        "'Bob Lee','2 Side St','Salem','OR','97301','USA',0,'','','')");
     site.exec(Database::Main,
               "insert into orderdetail (detailid, partno, descr, price, qty, status) values "
               "('S10001','KS-100003','Aldermoor AirLite 740',647.9,1,'Shipped'),"
@@ -87,8 +89,8 @@ TEST_F(OrderPagesTest, HostileValuesAreRefusedAndComeBackEscaped) {
   }
   // The hostile line names of a return request.
   const std::string form = "action=confirm&token=" + ann.token + "&";
-  HttpReply script = shop.post(
-      "/update_orders.asp", form + "return%7C%3Cscript%3E%7Cx%7CS10001=on", ann.cookie);
+  HttpReply script =
+      shop.post("/update_orders.asp", form + "return%7C%3Cscript%3E%7Cx%7CS10001=on", ann.cookie);
   EXPECT_EQ(script.status, 200);
   EXPECT_NE(script.body.find("Item &lt;script&gt; of order S10001 is not in your orders."),
             std::string::npos);
@@ -116,9 +118,9 @@ TEST_F(OrderPagesTest, TheTrackingPageLinksTheCarrierAndNamesTheCustomersOrders)
                           "</td><td>UPS Ground</td><td>12/2/2026</td></tr>"),
             std::string::npos);
   LoggedOn bob = customerSession(shop, site, "C19002");
-  EXPECT_EQ(shop.get("/upstrack.asp?action=track&id=1Z999AA10123456784", bob.cookie)
-                .body.find("S10001"),
-            std::string::npos);
+  EXPECT_EQ(
+      shop.get("/upstrack.asp?action=track&id=1Z999AA10123456784", bob.cookie).body.find("S10001"),
+      std::string::npos);
 
   HttpReply empty = shop.get("/upstrack.asp");
   EXPECT_EQ(empty.status, 200);
@@ -134,10 +136,10 @@ TEST_F(OrderPagesTest, ReturnAndCancelRequestsAreConfirmedThenRecordedOnTheLines
   const std::string cancelNew = "cancel%7CKS-100010%7CMeridian%2B810%2B%3Cb%3E%7CS10001=on";
   const std::string bobsLine = "return%7CKS-100007%7CAirLite%2B540%7CS10002=on";
 
-  HttpReply confirm = shop.post("/update_orders.asp",
-                                "action=confirm&" + returnShipped + "&" + cancelNew + "&" +
-                                    bobsLine + "&token=" + ann.token,
-                                ann.cookie);
+  HttpReply confirm = shop.post(
+      "/update_orders.asp",
+      "action=confirm&" + returnShipped + "&" + cancelNew + "&" + bobsLine + "&token=" + ann.token,
+      ann.cookie);
   ASSERT_EQ(confirm.status, 200);
   EXPECT_NE(confirm.body.find("Item KS-100007 of order S10002 is not in your orders."),
             std::string::npos);
@@ -173,10 +175,10 @@ TEST_F(OrderPagesTest, ReturnAndCancelRequestsAreConfirmedThenRecordedOnTheLines
   EXPECT_NE(notLogged.body.find("Please log on to return or cancel an order."), std::string::npos);
   EXPECT_EQ(lineStatus("S10001", "KS-100003"), "Shipped");
 
-  HttpReply sent = shop.post("/update_orders.asp",
-                             "action=send&" + returnShipped + "&" + cancelNew +
-                                 "&reason=Wrong+model&token=" + ann.token,
-                             ann.cookie);
+  HttpReply sent = shop.post(
+      "/update_orders.asp",
+      "action=send&" + returnShipped + "&" + cancelNew + "&reason=Wrong+model&token=" + ann.token,
+      ann.cookie);
   EXPECT_EQ(sent.status, 200);
   EXPECT_NE(sent.body.find("Your request has been sent."), std::string::npos);
   EXPECT_EQ(lineStatus("S10001", "KS-100003"), "Return requested");
@@ -186,6 +188,31 @@ TEST_F(OrderPagesTest, ReturnAndCancelRequestsAreConfirmedThenRecordedOnTheLines
   HttpReply again = shop.post("/update_orders.asp",
                               "action=send&" + returnShipped + "&token=" + ann.token, ann.cookie);
   EXPECT_NE(again.body.find("this request has already been sent"), std::string::npos);
+}
+
+TEST_F(OrderPagesTest, ASentRequestIsMailedToTheShop) {
+  SmtpPeer peer("shop", "secret");
+  site.setPreference("smtpserver", peer.server());
+  site.setPreference("smtpusername", "shop");
+  site.setPreference("smtppassword", "secret");
+  site.setPreference("siteEmail", "sales@shop.test");
+  ShopProcess shop(site.dir());
+  LoggedOn ann = customerSession(shop, site, "C19001");
+  HttpReply sent = shop.post("/update_orders.asp",
+                             "action=send&return%7CKS-100003%7Cx%7CS10001=on&reason=Too+"
+                             "heavy&token=" +
+                                 ann.token,
+                             ann.cookie);
+  EXPECT_NE(sent.body.find("Your request has been sent."), std::string::npos);
+  ASSERT_EQ(peer.messages().size(), 1u);
+  const std::string mail = peer.messages()[0];
+  EXPECT_NE(mail.find("header Subject: Return/cancel request: customer C19001\n"),
+            std::string::npos);
+  EXPECT_NE(mail.find("body:\nReturn and cancel requests from customer C19001\n\n"
+                      "Return: order S10001, item KS-100003, Aldermoor AirLite 740, quantity 1\n"
+                      "\nReason:\nToo heavy\n"),
+            std::string::npos)
+      << mail;
 }
 
 TEST_F(OrderPagesTest, TheAdminChangesStatusesAndDeletesOrders) {
@@ -257,8 +284,9 @@ TEST_F(OrderPagesTest, TheAdminChangesStatusesAndDeletesOrders) {
   EXPECT_EQ(lineStatus("S10001", "KS-100010"), "Shipped");
   EXPECT_EQ(lineStatus("S10001", "KS-100003"), "Returned");
 
-  HttpReply deleted = shop.post(
-      "/admin_orders.asp", "action=delete&id=S10002&confirm=yes&token=" + admin.token, admin.cookie);
+  HttpReply deleted =
+      shop.post("/admin_orders.asp", "action=delete&id=S10002&confirm=yes&token=" + admin.token,
+                admin.cookie);
   EXPECT_EQ(deleted.status, 303);
   EXPECT_EQ(deleted.header("location"), "admin_orders.asp?deleted=S10002");
   EXPECT_EQ(site.value(Database::Main, "select count(*) from orderinfo where orderid='S10002'"),

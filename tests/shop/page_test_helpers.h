@@ -38,17 +38,17 @@ inline LoggedOn customerSession(ShopProcess& shop, const SiteFixture& site,
                                 const std::string& customerid) {
   HttpReply form = shop.get("/admin.asp");
   LoggedOn s{sessionCookie(form), tokenOf(form.body)};
-  site.exec(Database::Main, "update shop_sessions set customerid='" + customerid +
-                                "', username='" + customerid + "' where sessionid='" + s.cookie +
-                                "'");
+  site.exec(Database::Main, "update shop_sessions set customerid='" + customerid + "', username='" +
+                                customerid + "' where sessionid='" + s.cookie + "'");
   return s;
 }
 
 // A session logged on to the admin area.
 inline LoggedOn adminSession(ShopProcess& shop) {
   HttpReply form = shop.get("/admin.asp");
-  HttpReply on = shop.post("/admin.asp", "action=logon&password=tolvaro27&token=" + tokenOf(form.body),
-                           sessionCookie(form));
+  HttpReply on =
+      shop.post("/admin.asp", "action=logon&password=tolvaro27&token=" + tokenOf(form.body),
+                sessionCookie(form));
   LoggedOn s{sessionCookie(on), ""};
   s.token = tokenOf(shop.get("/admin.asp", s.cookie).body);
   return s;
