@@ -19,14 +19,18 @@ std::string catalogCode(PageContext& ctx, const std::string& name) {
   return v;
 }
 
-std::string partNumber(PageContext& ctx, const std::string& name) {
-  std::string v = ctx.value(name);
+bool isPartNumber(const std::string& v) {
   bool ok = v.size() <= 60;
   for (unsigned char c : v) {
     ok = ok && c >= 0x20 && c < 0x7f && c != '"' && c != '\'' && c != '<' && c != '>' && c != '&' &&
          c != '\\' && c != '`';
   }
-  if (!ok) throw BadValue(name, v, "no part number looks like this");
+  return ok;
+}
+
+std::string partNumber(PageContext& ctx, const std::string& name) {
+  std::string v = ctx.value(name);
+  if (!isPartNumber(v)) throw BadValue(name, v, "no part number looks like this");
   return v;
 }
 

@@ -15,6 +15,7 @@ std::string catalogCode(PageContext& ctx, const std::string& name);
 // A part number from the request: printable characters except quotes, "<", ">", "&" and
 // the backslash, at most 60. Anything else is refused as a bad value.
 std::string partNumber(PageContext& ctx, const std::string& name);
+bool isPartNumber(const std::string& value);
 
 // A text that the engine writes into a link as it stands (image numbers and the like) is
 // URL-encoded first, so that it cannot break the link.
