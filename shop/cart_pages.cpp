@@ -87,7 +87,7 @@ std::string requiredPart(PageContext& ctx) {
 // choices, so those the order form posted are added to it here.
 HttpResponse productStep(PageContext& ctx) {
   std::string part = requiredPart(ctx);
-  std::string featured = featuredFlag(ctx);
+  std::string featured = featuredWord(ctx);
   NamedValues options = optionChoices(ctx);
   std::string html = cartStep(ctx, "1", part, quantity(ctx).value_or("1"), featured);
   if (!options.empty()) {
@@ -103,7 +103,7 @@ HttpResponse productStep(PageContext& ctx) {
 // The confirmation of an engine link that would change the cart.
 HttpResponse confirmStep(PageContext& ctx, const std::string& steps) {
   std::string part = requiredPart(ctx);
-  std::string featured = featuredFlag(ctx);
+  std::string featured = featuredWord(ctx);
   std::string qty = quantity(ctx).value_or("1");
   std::string hidden = hiddenField("action", "add") + hiddenField("steps", steps) +
                        hiddenField("part_num", part) + hiddenField("featured", featured);
@@ -137,7 +137,7 @@ HttpResponse confirmStep(PageContext& ctx, const std::string& steps) {
 // Steps "2" and "2a" as posted: the engine changes the cart and lists it.
 HttpResponse changeStep(PageContext& ctx, const std::string& steps) {
   std::string part = requiredPart(ctx);
-  std::string featured = featuredFlag(ctx);
+  std::string featured = featuredWord(ctx);
   std::optional<std::string> qty = quantity(ctx);
   if (!qty) {
     return cartPage(
@@ -156,7 +156,7 @@ HttpResponse cart(PageContext& ctx) {
     if (steps == "1a") {
       std::optional<std::string> qty = quantity(ctx);
       return cartPage(ctx,
-                      cartStep(ctx, "1a", requiredPart(ctx), qty.value_or("1"), featuredFlag(ctx)));
+                      cartStep(ctx, "1a", requiredPart(ctx), qty.value_or("1"), featuredWord(ctx)));
     }
     if (steps == "2" || steps == "2a") {
       return ctx.isPost() ? changeStep(ctx, steps) : confirmStep(ctx, steps);

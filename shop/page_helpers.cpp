@@ -78,7 +78,7 @@ bool plausibleAddress(const std::string& a) {
   return true;
 }
 
-std::string featuredFlag(PageContext& ctx) {
+std::string featuredWord(PageContext& ctx) {
   std::string v = lower(trim(ctx.value("featured")));
   if (v.empty()) return {};
   if (v == "true") return "True";

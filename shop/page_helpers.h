@@ -38,7 +38,7 @@ bool plausibleAddress(const std::string& address);
 
 // The shop-product flag of a request ("featured"): "True", "False", or empty text when not
 // given; anything else is refused as a bad value.
-std::string featuredFlag(PageContext& ctx);
+std::string featuredWord(PageContext& ctx);
 
 // A labelled form field holding `value` (escaped); `type` is "text", "password" or "email".
 std::string inputField(const std::string& label, const std::string& name, const std::string& value,
