@@ -5,6 +5,7 @@
 // and get a page that asks the shopper to confirm with a button.
 #include <array>
 
+#include "customer_records.h"
 #include "page_helpers.h"
 #include "text.h"
 
@@ -17,17 +18,20 @@ constexpr std::array<const char*, 9> kOptionNames = {"prSizes",    "prColors",  
                                                      "prTextures", "prFlavors", "prPackaging",
                                                      "prSingle",   "prGender",  "prPicture"};
 
-// The chosen option ids of the request: digits only. The picture field of the order form holds
-// the picture's name rather than its id; a name is no choice the cart can keep, so it is left out.
-NamedValues optionChoices(PageContext& ctx) {
+// The chosen option ids of the request: digits only. The order form's picture field holds the
+// name of the picture chosen in the gallery, which is looked up among the product's pictures.
+NamedValues optionChoices(PageContext& ctx, const std::string& part) {
   NamedValues out;
   for (const char* name : kOptionNames) {
     std::string v = trim(ctx.value(name));
     bool digits = !v.empty() && v.size() <= 5;
     for (char c : v) digits = digits && std::isdigit(static_cast<unsigned char>(c));
-    if (digits && v.find_first_not_of('0') != std::string::npos) {
+    if (!v.empty() && !digits && std::string_view(name) == "prPicture") {
+      long long id = CustomerRecords(ctx.shop.sessions().connectionString()).pictureId(part, v);
+      if (id > 0 && id <= 32767) out.emplace_back(name, std::to_string(id));
+    } else if (digits && v.find_first_not_of('0') != std::string::npos) {
       out.emplace_back(name, v);
-    } else if (!v.empty() && !digits && std::string_view(name) != "prPicture") {
+    } else if (!v.empty() && !digits) {
       throw BadValue(name, v, "an option is chosen by its number");
     }
   }
@@ -88,7 +92,7 @@ std::string requiredPart(PageContext& ctx) {
 HttpResponse productStep(PageContext& ctx) {
   std::string part = requiredPart(ctx);
   std::string featured = featuredWord(ctx);
-  NamedValues options = optionChoices(ctx);
+  NamedValues options = optionChoices(ctx, part);
   std::string html = cartStep(ctx, "1", part, quantity(ctx).value_or("1"), featured);
   if (!options.empty()) {
     std::string link = "steps=2&amp;part_num=" + part +
@@ -107,7 +111,7 @@ HttpResponse confirmStep(PageContext& ctx, const std::string& steps) {
   std::string qty = quantity(ctx).value_or("1");
   std::string hidden = hiddenField("action", "add") + hiddenField("steps", steps) +
                        hiddenField("part_num", part) + hiddenField("featured", featured);
-  for (const auto& [name, id] : optionChoices(ctx)) hidden += hiddenField(name, id);
+  for (const auto& [name, id] : optionChoices(ctx, part)) hidden += hiddenField(name, id);
   std::string question, button;
   if (steps == "2") {
     question = "Add item " + part + " to your shopping cart?";
@@ -146,7 +150,7 @@ HttpResponse changeStep(PageContext& ctx, const std::string& steps) {
             cartListing(ctx, "display"));
   }
   return cartPage(ctx, cartStep(ctx, steps, part, *qty, featured,
-                                steps == "2" ? optionChoices(ctx) : NamedValues{}));
+                                steps == "2" ? optionChoices(ctx, part) : NamedValues{}));
 }
 
 HttpResponse cart(PageContext& ctx) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "checkout_charges.h"
 #include "customer_records.h"
 #include "kestrin/error.h"
 #include "page_helpers.h"
@@ -31,13 +32,13 @@ bool isCard(const std::string& pay) {
   return pay == "Visa" || pay == "MasterCard" || pay == "American Express";
 }
 
-// The site's charges (preferences, with these defaults when not set or not a number).
+// The site's charges (kChargePreferences) and whether mail is set up.
 struct Charges {
-  double shipBase = 5.00;     // "shipBaseCharge": per shipment
-  double shipPerPound = 0.5;  // "shipPerPound": per started pound
-  double handling = 0;        // "handlingCharge": per order
-  double taxRate = 0;         // "taxRate": percent of the goods
-  std::string smtpServer;     // "smtpserver": empty when mail is not set up
+  double shipBase = kChargePreferences[0].fallback;
+  double shipPerPound = kChargePreferences[1].fallback;
+  double handling = kChargePreferences[2].fallback;
+  double taxRate = kChargePreferences[3].fallback;
+  std::string smtpServer;  // "smtpserver": empty when mail is not set up
 };
 
 Charges readCharges(const EngineCaller& engine) {
@@ -45,15 +46,12 @@ Charges readCharges(const EngineCaller& engine) {
   eCat cat;
   cat.opendb(true, engine.siteId(), engine.password());
   clearCurrentError();  // a distributor database that did not open is no concern here
-  auto number = [&cat](const char* name, double& into) {
-    std::string v = trim(cat.getPref(name, "opendb"));
-    if (!currentError().isSet() && isNumeric(v) && std::stod(v) >= 0) into = std::stod(v);
+  double* into[] = {&c.shipBase, &c.shipPerPound, &c.handling, &c.taxRate};
+  for (size_t i = 0; i < std::size(kChargePreferences); ++i) {
+    std::string v = cat.getPref(kChargePreferences[i].name, "opendb");
+    if (!currentError().isSet()) chargeValue(v, *into[i]);
     clearCurrentError();
-  };
-  number("shipBaseCharge", c.shipBase);
-  number("shipPerPound", c.shipPerPound);
-  number("handlingCharge", c.handling);
-  number("taxRate", c.taxRate);
+  }
   std::string smtp = trim(cat.getPref("smtpserver", "opendb"));
   if (!currentError().isSet() && smtp != "n/a") c.smtpServer = smtp;
   clearCurrentError();
@@ -380,24 +378,14 @@ std::string mailConfirmation(PageContext& ctx, const Charges& charges, const std
   return "The confirmation mail could not be sent just now; your order is saved all the same.";
 }
 
-// Step 5: saves the order, mails it and empties the cart.
-HttpResponse placeOrder(PageContext& ctx, const std::string& cartId) {
-  std::string items;
-  if (cartIsEmpty(ctx, cartId, &items)) return emptyCart(ctx, cartId);
-  const ShipMethod& method = *shipMethod(ctx.value("shipmethod"));
-  Charges charges = readCharges(ctx.shop.engine());
-  Totals t = totalsOf(ctx, cartId, method, charges);
+// Saves the cart under `claim` as an order of the logged-on customer.
+void saveOrder(PageContext& ctx, const std::string& claim, const Totals& t,
+               const ShipMethod& method) {
   std::string pay = ctx.value("paymethod");
-  std::string customer = ctx.customerId();
-  CustomerRecords records(ctx.shop.sessions().connectionString());
-  std::vector<std::string> before = records.orderIds(customer);
-
   eCat cat;
-  const std::string& site = ctx.shop.engine().siteId();
-  const std::string& password = ctx.shop.engine().password();
   bool saved = cat.OrderSave(
-      t.grand(), t.beforeTax(), t.subtotal, pay, cartId, static_cast<float>(t.handling), customer,
-      isCard(pay) ? digitsOf(ctx.value("ccnumber")) : "",
+      t.grand(), t.beforeTax(), t.subtotal, pay, claim, static_cast<float>(t.handling),
+      ctx.customerId(), isCard(pay) ? digitsOf(ctx.value("ccnumber")) : "",
       isCard(pay) ? trim(ctx.value("ccexpire")) : "",
       pay == "ACH" ? trim(ctx.value("ckaccount")) : "",
       pay == "ACH" ? trim(ctx.value("ckrouting")) : "",
@@ -405,10 +393,36 @@ HttpResponse placeOrder(PageContext& ctx, const std::string& cartId) {
       trim(ctx.value("shipcompany")), trim(ctx.value("shipname")), trim(ctx.value("shipaddress")),
       trim(ctx.value("shipcity")), trim(ctx.value("shipstate")), trim(ctx.value("shipzip")),
       trim(ctx.value("shipcountry")), "", "",
-      pay == "Purchase order" ? trim(ctx.value("ponum")) : "", site, password);
+      pay == "Purchase order" ? trim(ctx.value("ponum")) : "", ctx.shop.engine().siteId(),
+      ctx.shop.engine().password());
   if (!saved) {
     const ErrorRecord& e = currentError();
     throw Error(e.number, "the order was not saved: " + e.description, e.source);
+  }
+}
+
+// Step 5: saves the order, mails it and empties the cart. The cart's lines are first moved to a
+// key of this request alone, so that of two submissions at once (a double click) only one finds
+// lines to order; when the order cannot be saved they go back to the cart.
+HttpResponse placeOrder(PageContext& ctx, const std::string& cartId) {
+  CustomerRecords records(ctx.shop.sessions().connectionString());
+  std::string claim = randomHex();
+  records.moveCart(cartId, claim);
+  std::string items;
+  const ShipMethod& method = *shipMethod(ctx.value("shipmethod"));
+  Charges charges;
+  Totals t;
+  std::string customer = ctx.customerId();
+  std::vector<std::string> before;
+  try {
+    if (cartIsEmpty(ctx, claim, &items)) return emptyCart(ctx, cartId);
+    charges = readCharges(ctx.shop.engine());
+    t = totalsOf(ctx, claim, method, charges);
+    before = records.orderIds(customer);
+    saveOrder(ctx, claim, t, method);
+  } catch (...) {
+    records.moveCart(claim, cartId);
+    throw;
   }
   std::vector<std::string> after = records.orderIds(customer);
   std::string orderId;
@@ -419,7 +433,7 @@ HttpResponse placeOrder(PageContext& ctx, const std::string& cartId) {
 
   std::string mailNote =
       mailConfirmation(ctx, charges, orderId, confirmationText(ctx, orderId, items, t, method));
-  records.emptyCart(cartId);
+  records.emptyCart(claim);
   return ctx.page(
       "Order placed",
       heading("Thank you for your order") + "<div class=\"done\">Your order number is <b>" +

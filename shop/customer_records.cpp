@@ -56,4 +56,18 @@ void CustomerRecords::emptyCart(const std::string& cartId) const {
   conn.execute("delete from cart where sessionid=" + q(cartId));
 }
 
+void CustomerRecords::moveCart(const std::string& from, const std::string& to) const {
+  db::Connection conn;
+  conn.open(connectionString_);
+  conn.execute("update cart set sessionid=" + q(to) + " where sessionid=" + q(from));
+}
+
+long long CustomerRecords::pictureId(const std::string& partno, const std::string& descr) const {
+  db::Connection conn;
+  conn.open(connectionString_);
+  db::Recordset rs = conn.execute("select id from pictures where part_num=" + q(partno) +
+                                  " and descr=" + q(descr) + " order by positions");
+  return rs.eof() ? 0 : static_cast<long long>(rs.field("id").number());
+}
+
 }  // namespace kestrin::shop

@@ -27,6 +27,10 @@ class CustomerRecords {
   std::vector<std::string> orderIds(const std::string& customerid) const;
   // Removes every line of the cart keyed `cartId`.
   void emptyCart(const std::string& cartId) const;
+  // Moves every line of the cart keyed `from` to the key `to`, in one statement.
+  void moveCart(const std::string& from, const std::string& to) const;
+  // The id of the product's gallery picture described `descr`, or 0.
+  long long pictureId(const std::string& partno, const std::string& descr) const;
 
  private:
   std::string connectionString_;

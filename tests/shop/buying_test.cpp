@@ -18,15 +18,17 @@ bool has(const HttpReply& r, const std::string& text) {
 // A browser's memory: the session cookie and the token of the last page that had one.
 class Shopper {
  public:
-  explicit Shopper(ShopProcess& shop) : shop_(shop) {}
+  explicit Shopper(ShopProcess& shop) : shop_(&shop) {}
 
-  HttpReply get(const std::string& target) { return keep(shop_.get(target, cookie_)); }
+  // Goes on with the same cookie at another process of the site.
+  void use(ShopProcess& shop) { shop_ = &shop; }
+  HttpReply get(const std::string& target) { return keep(shop_->get(target, cookie_)); }
   // Posts `form` (pairs of name and plain value) with the session's token.
   HttpReply post(const std::string& target,
                  const std::vector<std::pair<std::string, std::string>>& form) {
     std::string body = "token=" + token_;
     for (const auto& [name, value] : form) body += "&" + name + "=" + shop::urlEncode(value);
-    return keep(shop_.post(target, body, cookie_));
+    return keep(shop_->post(target, body, cookie_));
   }
   const std::string& cookie() const { return cookie_; }
 
@@ -36,7 +38,7 @@ class Shopper {
     if (std::string t = tokenOf(r.body); !t.empty()) token_ = t;
     return r;
   }
-  ShopProcess& shop_;
+  ShopProcess* shop_;
   std::string cookie_, token_;
 };
 
@@ -169,12 +171,12 @@ TEST_F(BuyingTest, TheProductStepCarriesTheChosenOptionsIntoBuyNow) {
                                      {"featured", "True"},
                                      {"prSizes", "2"},
                                      {"prColors", "0"},
-                                     {"prPicture", "Blue photo"}});
+                                     {"prPicture", "Front view"}});
   EXPECT_EQ(r.status, 200);
   EXPECT_TRUE(has(r, "Thank you for your interest in this item."));
   EXPECT_TRUE(has(r,
                   "cart.asp?action=add&amp;steps=2&amp;part_num=KS-100007&amp;qty=1&featured="
-                  "True&amp;prSizes=2';"))
+                  "True&amp;prSizes=2&amp;prPicture=1';"))
       << r.body.substr(0, 4000);
   HttpReply ask =
       s.get("/cart.asp?action=add&steps=2&part_num=KS-100007&qty=1&featured=True&prSizes=2");
@@ -186,6 +188,10 @@ TEST_F(BuyingTest, TheProductStepCarriesTheChosenOptionsIntoBuyNow) {
                        {"qty", "1"},
                        {"prSizes", "2"}});
   EXPECT_EQ(site.value(Database::Main, "select prSizes from cart where partno <> ''"), "2");
+  // A picture name that is not one of the product's pictures is no choice.
+  HttpReply other = s.get(
+      "/cart.asp?action=add&steps=2&part_num=KS-100007&qty=1&featured=True&prPicture=Nothing");
+  EXPECT_FALSE(has(other, "name=\"prPicture\""));
 }
 
 TEST_F(BuyingTest, RegisterLogOffLogOnAndKeepTheDetails) {
@@ -236,6 +242,29 @@ TEST_F(BuyingTest, RegisterLogOffLogOnAndKeepTheDetails) {
   EXPECT_EQ(on.status, 303);
   EXPECT_EQ(on.header("location"), "account.asp");
   EXPECT_TRUE(has(s.get("/account.asp"), "Customer number: <b>C10003</b>"));
+}
+
+TEST_F(BuyingTest, TwoProcessesShareTheCartAndTheLogOn) {
+  ShopProcess first(site.dir());
+  ShopProcess second(site.dir());
+  Shopper s(first);
+  registerAs(s, "ann");
+  addNotebook(s, "1");
+  s.use(second);
+  EXPECT_TRUE(has(s.get("/account.asp"), "Customer number: <b>C10003</b>"));
+  EXPECT_TRUE(has(s.get("/cart.asp?action=display"), "US$ 1,107.61"));
+  HttpReply changed = s.post("/cart.asp", {{"action", "add"},
+                                           {"steps", "2a"},
+                                           {"part_num", "KS-100007"},
+                                           {"featured", "True"},
+                                           {"qty", "2"}});
+  EXPECT_TRUE(has(changed, "Quantity Changed"));
+  s.use(first);
+  EXPECT_TRUE(has(s.get("/cart.asp?action=display"), "US$ 2,215.22"));
+  s.get("/logoff.asp");
+  EXPECT_EQ(s.post("/logoff.asp", {}).status, 303);
+  s.use(second);
+  EXPECT_EQ(s.get("/account.asp").header("location"), "logon.asp?next=account.asp");
 }
 
 class CheckoutTest : public BuyingTest {
@@ -337,6 +366,49 @@ TEST_F(CheckoutTest, AFailedConfirmationMailKeepsTheOrder) {
   EXPECT_NE(shop.errors().find("the confirmation mail of S10001 failed: Not OK: Error: "),
             std::string::npos);
   EXPECT_EQ(site.value(Database::Main, "select status from orderinfo"), "Pending");
+}
+
+TEST_F(CheckoutTest, AnOrderThatCannotBeSavedLeavesTheCartAsItWas) {
+  ShopProcess shop(site.dir());
+  Shopper s(shop);
+  registerAs(s, "cy1");
+  addNotebook(s, "1");
+  std::string key = site.value(Database::Main, "select sessionid from cart where partno <> ''");
+  s.get("/cart_ship2.asp?action=checkout&steps=3");
+  site.exec(Database::Main, "drop table orderdetail");
+  HttpReply failed = s.post("/cart_ship2.asp", details("5", "4111111111111111"));
+  EXPECT_EQ(failed.status, 500);
+  EXPECT_NE(shop.errors().find("no such table: orderdetail"), std::string::npos) << shop.errors();
+  EXPECT_EQ(
+      site.value(Database::Main, "select sessionid || ' ' || qty from cart where partno <> ''"),
+      key + " 1");
+  EXPECT_TRUE(peer.messages().empty());
+}
+
+TEST_F(BuyingTest, CheckoutChargesAreEditedOnThePreferencesPage) {
+  ShopProcess shop(site.dir());
+  Shopper admin(shop);
+  admin.get("/admin.asp");
+  EXPECT_EQ(admin.post("/admin.asp", {{"action", "logon"}, {"password", "tolvaro27"}}).status, 303);
+  HttpReply form = admin.get("/setPref.asp");
+  EXPECT_TRUE(has(form,
+                  "name=\"shipBaseCharge\" size=\"32\" maxlength=\"100\" class=\"field\" "
+                  "value=\"5.00\""))
+      << form.body.substr(0, 3000);
+  HttpReply saved = admin.post(
+      "/setPref.asp",
+      {{"action", "update"}, {"shipPerPound", "0.75"}, {"taxRate", "-3"}, {"handlingCharge", ""}});
+  EXPECT_TRUE(has(saved, "Saved 1 preferences."));
+  EXPECT_TRUE(has(saved,
+                  "Tax rate, percent of the goods must be a number of 0 or more; it was "
+                  "not saved."));
+  EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items='shipPerPound'"),
+            "0.75");
+  EXPECT_EQ(site.value(Database::Main, "select count(*) from preferences where items='taxRate'"),
+            "0");
+  EXPECT_TRUE(has(saved,
+                  "name=\"shipPerPound\" size=\"32\" maxlength=\"100\" class=\"field\" "
+                  "value=\"0.75\""));
 }
 
 }  // namespace
