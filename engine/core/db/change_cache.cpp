@@ -15,18 +15,39 @@ namespace {
 
 // Bounds of what the process keeps: a database's answers are dropped together when they pass
 // kMaxKeys (request values are part of the keys), all of them when more databases than
-// kMaxDatabases have answers kept; a longer answer than kMaxRows is not kept.
+// kMaxDatabases have answers kept or they take more than kMaxBytes; a longer answer than kMaxRows
+// is not kept.
 constexpr size_t kMaxKeys = 4096;
 constexpr size_t kMaxDatabases = 64;
 constexpr size_t kMaxRows = 256;
+constexpr size_t kMaxBytes = 32 * 1024 * 1024;
 
 struct DatabaseAnswers {
   std::string counter;
+  size_t bytes = 0;
   std::unordered_map<std::string, std::shared_ptr<const CachedRows>> byKey;
 };
 
 std::mutex gMutex;
 std::unordered_map<std::string, DatabaseAnswers> gAnswers;
+size_t gBytes = 0;  // what all kept answers take, about
+
+size_t bytesOf(const std::string& key, const CachedRows& rows) {
+  size_t n = key.size() + sizeof(CachedRows) + 64;
+  for (const std::string& c : rows.columns) n += c.size() + sizeof(std::string);
+  for (const std::vector<Variant>& row : rows.rows) {
+    n += sizeof(row);
+    for (const Variant& v : row)
+      n += sizeof(Variant) + (v.kind() == Variant::Kind::Text ? v.text().size() : 0);
+  }
+  return n;
+}
+
+void dropAnswers(DatabaseAnswers& answers) {
+  gBytes -= answers.bytes;
+  answers.bytes = 0;
+  answers.byKey.clear();
+}
 
 class KeptRowStream : public RowStream {
  public:
@@ -87,14 +108,22 @@ std::shared_ptr<const CachedRows> cachedRows(const std::string& database,
 void keepRows(const std::string& database, const std::string& counter, const std::string& key,
               std::shared_ptr<const CachedRows> rows) {
   if (rows->rows.size() > kMaxRows) return;
+  const size_t bytes = bytesOf(key, *rows);
   std::lock_guard<std::mutex> lock(gMutex);
-  if (gAnswers.size() >= kMaxDatabases && !gAnswers.contains(database)) gAnswers.clear();
+  if ((gAnswers.size() >= kMaxDatabases && !gAnswers.contains(database)) ||
+      gBytes + bytes > kMaxBytes) {
+    gAnswers.clear();
+    gBytes = 0;
+  }
   DatabaseAnswers& answers = gAnswers[database];
   if (answers.counter != counter || answers.byKey.size() >= kMaxKeys) {
-    answers.byKey.clear();
+    dropAnswers(answers);
     answers.counter = counter;
   }
-  answers.byKey[key] = std::move(rows);
+  auto [it, added] = answers.byKey.try_emplace(key, std::move(rows));
+  if (!added) return;  // another request kept the same answer meanwhile
+  answers.bytes += bytes;
+  gBytes += bytes;
 }
 
 std::unique_ptr<RowStream> streamOf(std::shared_ptr<const CachedRows> rows) {
@@ -104,6 +133,7 @@ std::unique_ptr<RowStream> streamOf(std::shared_ptr<const CachedRows> rows) {
 void forgetCachedRows() {
   std::lock_guard<std::mutex> lock(gMutex);
   gAnswers.clear();
+  gBytes = 0;
 }
 
 }  // namespace kestrin::db
