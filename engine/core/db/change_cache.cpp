@@ -80,6 +80,7 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   const long long made = session.changesMade();
   if (reading.read && made >= 0 && made == reading.changesMade) return reading.value;
   const std::string query = session.changeCounterQuery();
+  if (query.empty()) return std::nullopt;
   StatementTrace::record(query, database);
   std::optional<std::string> value;
   try {
