@@ -37,14 +37,14 @@ std::string eCat::search(const std::string& keyword, const std::string& sType, I
         rs = db::Recordset();
         if (groups) {
           sql = *groups;
-          rs = catalog.execute(sql);
+          rs = catalog.executeCached(sql);
         }
         const bool groupFound = rs.isOpen() && !rs.eof();
         strR += "</center>";
 
         sql = search::contentPagesStatement(text);
         std::vector<ContentPage> pages;
-        for (db::Recordset found = conn.execute(sql); !found.eof(); found.moveNext()) {
+        for (db::Recordset found = conn.executeCached(sql); !found.eof(); found.moveNext()) {
           pages.push_back({found.field("pageId").text(), found.field("pTitle").text(),
                            found.field("pCat").text(), found.field("pGrp").text()});
         }
@@ -66,7 +66,7 @@ std::string eCat::search(const std::string& keyword, const std::string& sType, I
           if (optTDdata == "yes") {
             // The shop's own groups (codes beginning with z) that hold matches, first and bold.
             sql = *groups;
-            db::Recordset shopGroups = conn.execute(sql);
+            db::Recordset shopGroups = conn.executeCached(sql);
             for (; !shopGroups.eof(); shopGroups.moveNext()) {
               const std::string grp = shopGroups.field("grp").text();
               sql = "select descr from comgrp where grp='" + sqlEscape(grp) + "' and grp like 'z%'";
@@ -90,10 +90,10 @@ std::string eCat::search(const std::string& keyword, const std::string& sType, I
 
         for (const ContentPage& p : pages) {
           sql = "SELECT * FROM pagesCat WHERE pCat='" + sqlEscape(trim(p.pCat)) + "'";
-          rstemp = conn.execute(sql);
+          rstemp = conn.executeCached(sql);
           const std::string category = rstemp.eof() ? "" : rstemp.field("pCatName").text();
           sql = "SELECT * FROM pagesGrp WHERE pGrp='" + sqlEscape(trim(p.pGrp)) + "'";
-          rstemp = conn.execute(sql);
+          rstemp = conn.executeCached(sql);
           const std::string group = rstemp.eof() ? "" : rstemp.field("pgrpname").text();
           strR += "- <a href=\"pView.asp?action=viewPDetails&pageId=" + trim(p.pageId) +
                   "&pCatName=" + trim(category) + "&pGrpName=" + trim(group) + "\">" +

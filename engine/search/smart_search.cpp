@@ -60,7 +60,7 @@ std::string eCat::SmartSearch(const std::string& action, const std::string& pGro
                      [](const auto& p) { return " and comgrp.grp <> '" + p[0] + "'"; });
     sql = "select item,descr from maincat,comgrp where maincat='" +
           sqlEscape(mainCategoryCode(mainName)) + "' and maincat.item=comgrp.grp" + clause;
-    for (rs = catalog.execute(sql); !rs.eof(); rs.moveNext()) {
+    for (rs = catalog.executeCached(sql); !rs.eof(); rs.moveNext()) {
       strR +=
           "<tr><td><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
           "href=\"newsearch.asp?action=searchII&amp;grp=" +
@@ -68,7 +68,7 @@ std::string eCat::SmartSearch(const std::string& action, const std::string& pGro
     }
   } else if (act == "search") {
     sql = "kx_grpdescr '" + sqlEscape(group) + "'";
-    rstemp = catalog.execute(sql);
+    rstemp = catalog.executeCached(sql);
     if (!rstemp.eof())
       strR += "<font color=\"navy\"><b>" + trim(rstemp.field("descr").text()) + "</b></font><br>";
 

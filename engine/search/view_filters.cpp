@@ -52,10 +52,10 @@ std::string eCat::ViewFilters(const std::string& grp, const std::string& cat,
   sql += "order by products.vend_code";
   strR += "<option value=\"" + base + "&action=searchII&amp;grp=" + hg + "&amp;cat=" + hc +
           "&amp;sub=" + hs + "&amp;orderby=" + ho + "&amp;prodline=" + hp + "\">Any</option>";
-  for (rs = catalog.execute(sql); !rs.eof(); rs.moveNext()) {
+  for (rs = catalog.executeCached(sql); !rs.eof(); rs.moveNext()) {
     const std::string code = trim(rs.field("vend_code").text());
     sql = "select vend_name from manuf where vend_code = '" + sqlEscape(code) + "'";
-    rstemp = catalog.execute(sql);
+    rstemp = catalog.executeCached(sql);
     if (rstemp.eof()) continue;  // a vendor without a name is not offered
     strR +=
         option(code == trim(manuf),
@@ -72,7 +72,7 @@ std::string eCat::ViewFilters(const std::string& grp, const std::string& cat,
   clause = filterClause(conn, rsfilters, sql, FilterKind::GRP,
                         [](const auto& v) { return " and grp <> '" + v[0] + "'"; });
   sql = "select distinct grp,descr from comgrp where grp <> 'dummy' " + clause;
-  for (rs = catalog.execute(sql); !rs.eof(); rs.moveNext()) {
+  for (rs = catalog.executeCached(sql); !rs.eof(); rs.moveNext()) {
     const std::string rowGrp = rs.field("grp").text();
     strR += option(
         trim(rowGrp) == grp,
@@ -98,7 +98,7 @@ std::string eCat::ViewFilters(const std::string& grp, const std::string& cat,
   if (!subcat.empty()) sql += "and products.sub='" + s + "' ";
   if (!prodline.empty()) sql += "and products.descr like '" + p + "%' ";
   sql += clause;
-  for (rs = catalog.execute(sql); !rs.eof(); rs.moveNext()) {
+  for (rs = catalog.executeCached(sql); !rs.eof(); rs.moveNext()) {
     const std::string rowCat = rs.field("cat").text();
     strR +=
         option(rowCat == cat,
@@ -126,7 +126,7 @@ std::string eCat::ViewFilters(const std::string& grp, const std::string& cat,
   if (!cat.empty()) sql += "and products.cat='" + c + "' ";
   if (!prodline.empty()) sql += "and products.descr like '" + p + "%' ";
   sql += clause + "order by comsub.descr";
-  for (rs = catalog.execute(sql); !rs.eof(); rs.moveNext()) {
+  for (rs = catalog.executeCached(sql); !rs.eof(); rs.moveNext()) {
     const std::string rowSub = rs.field("sub").text();
     strR +=
         option(rowSub == subcat,
