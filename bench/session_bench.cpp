@@ -6,7 +6,8 @@ namespace kestrin::bench {
 namespace {
 
 void BM_OpenAndCloseSession(benchmark::State& state) {
-  useSite(demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
   StatementCounter statements;
   for (auto _ : state) {
     eCat cat;
@@ -16,7 +17,7 @@ void BM_OpenAndCloseSession(benchmark::State& state) {
   }
   statements.report(state);
 }
-BENCHMARK(BM_OpenAndCloseSession)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenAndCloseSession)->ArgName("pg")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestrin::bench

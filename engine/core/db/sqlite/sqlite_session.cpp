@@ -4,11 +4,9 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -21,8 +19,6 @@ namespace kestrin::db {
 namespace {
 
 const char* const kSource = "kestrin.SQLite";
-
-std::atomic<long long> gStatementsRun{0};
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -290,9 +286,7 @@ class SqliteSession : public Session {
 
   long long countRows(const std::string& classicSql) override {
     auto [text, params] = resolve(classicSql);
-    std::optional<std::string> counting = countingStatement(text);
-    auto stream = runText(
-        counting ? *counting : "SELECT count(*) FROM (" + stripStatementEnd(text) + ")", params);
+    auto stream = runText(rowCountStatement(text), params);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) return 0;
     return static_cast<long long>(row[0].number());
@@ -301,9 +295,7 @@ class SqliteSession : public Session {
   std::unique_ptr<RowStream> runWindow(const std::string& classicSql, long long offset,
                                        long long limit) override {
     auto [text, params] = resolve(classicSql);
-    return runText(stripStatementEnd(text) + " LIMIT " + std::to_string(limit) + " OFFSET " +
-                       std::to_string(offset),
-                   params);
+    return runText(windowStatement(text, std::to_string(offset), std::to_string(limit)), params);
   }
 
   long long statementCount() const override { return statements_; }
@@ -330,13 +322,8 @@ class SqliteSession : public Session {
     TranslatedSql t = translateClassicSql(classicSql);
     if (!t.call) return {std::move(t.text), {}};
     const auto& [params, body] = procedure(t.call->name);
-    if (static_cast<int>(t.call->args.size()) != params) {
-      raise(kErrStatement,
-            "Procedure '" + t.call->name + "' expects " + std::to_string(params) + " argument" +
-                (params == 1 ? "" : "s") + ", but " + std::to_string(t.call->args.size()) +
-                " were given.",
-            kSource);
-    }
+    if (static_cast<int>(t.call->args.size()) != params)
+      raiseArgumentCount(t.call->name, params, t.call->args.size(), kSource);
     return {body, std::move(t.call->args)};
   }
 
@@ -348,7 +335,7 @@ class SqliteSession : public Session {
         runText("SELECT params, body FROM kx_procedures WHERE name = ?1", {Variant(name)});
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) {
-      raise(kErrStatement, "Could not find stored procedure '" + name + "'.", kSource);
+      raiseUnknownProcedure(name, kSource);
     }
     return core_->procedures[key] = {static_cast<int>(row[0].number()), row[1].text()};
   }
@@ -363,7 +350,7 @@ class SqliteSession : public Session {
       rest = std::move(tail);
       if (!lease.get()) continue;
       ++statements_;
-      gStatementsRun.fetch_add(1, std::memory_order_relaxed);
+      noteStatementRun();
       sqlite3* db = core_->db.get();
       bindAll(db, lease.get(), params);
       int rc = sqlite3_step(lease.get());
@@ -424,16 +411,5 @@ std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutS
 }
 
 size_t idleSqliteConnections() { return pool().idleCount(); }
-
-long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
-
-std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
-  if (target.backend == ConnectionTarget::Backend::SQLite)
-    return openSqliteSession(target.file, timeoutSeconds);
-  raise(kErrProvider,
-        "Cannot connect to database server \"" + target.host +
-            "\": this build has no server backend.",
-        "kestrin.Connection");
-}
 
 }  // namespace kestrin::db
