@@ -19,5 +19,17 @@ void BM_OpenAndCloseSession(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndCloseSession)->ArgName("pg")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
+// The preferences admin form: the same session and the form built from its variables.
+void BM_SetPrefMenu(benchmark::State& state) {
+  useSite(demoSite());
+  StatementCounter statements;
+  for (auto _ : state) {
+    eCat cat;
+    benchmark::DoNotOptimize(cat.setPrefMenu(kSiteId, kPassword));
+  }
+  statements.report(state);
+}
+BENCHMARK(BM_SetPrefMenu)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace kestrin::bench

@@ -45,23 +45,19 @@ std::string eCat::displayItems(const std::string& grp, const std::string& cat,
   opendb(true, siteID, sitePassword);
 
   const std::string clause = fullFilterClause(conn, rsfilters, sql);
-  std::string listing = std::string(kItemListingHead) + sqlEscape(category) +
-                        "' and products.grp='" + sqlEscape(group) + "'";
-  if (!subcategory.empty()) {
-    listing += " and products.sub='" + sqlEscape(subcategory) +
-               "' and products.vend_code=manuf.vend_code)" + clause +
-               " ORDER BY products.vend_code,products.cost";
-  } else {
-    listing += " and products.vend_code=manuf.vend_code) " + clause +
-               " ORDER BY products.vend_code,products.cost";
+  // The condition closes with ") ORDER BY" directly only in a subcategory listing without filter
+  // rows; the search key narrows that statement alone, inserted before its closing parenthesis.
+  std::string condition = std::string(kItemListingHead) + sqlEscape(category) +
+                          "' and products.grp='" + sqlEscape(group) + "'";
+  if (!subcategory.empty()) condition += " and products.sub='" + sqlEscape(subcategory) + "'";
+  condition += " and products.vend_code=manuf.vend_code";
+  if (filter == "yes" && !subcategory.empty() && clause.empty()) {
+    condition += (stype == "psearch" ? " and products.manu_part like '%' + '"
+                                     : " and products.descr like '%' + '") +
+                 sqlEscape(key) + "' + '%' ";
   }
-  // The search key narrows only a statement whose condition is directly followed by its ordering
-  // (a subcategory listing without filter rows).
-  if (filter == "yes") {
-    const std::string narrowing = stype == "psearch" ? " and products.manu_part like '%' + '"
-                                                     : " and products.descr like '%' + '";
-    listing = replaceAll(listing, ") ORDER BY", narrowing + sqlEscape(key) + "' + '%' ) ORDER BY");
-  }
+  const std::string listing = condition + (subcategory.empty() ? ") " : ")") + clause +
+                              " ORDER BY products.vend_code,products.cost";
 
   sql = "kx_grpdescr '" + sqlEscape(group) + "'";
   rstemp = conn.execute(sql);

@@ -47,6 +47,14 @@ void addCoreMethods(MethodTable& t) {
          CallArgs a(v);
          return Variant(c.setPref(a.text(0), a.text(1), a.text(2), a.text(3)));
        }});
+  t.push_back({"setPrefMenu",
+               {textArg("siteID"), textArg("sitePassword")},
+               ResultKind::Text,
+               true,
+               [](eCat& c, const std::vector<Variant>& v) {
+                 CallArgs a(v);
+                 return Variant(c.setPrefMenu(a.text(0), a.text(1)));
+               }});
   t.push_back({"getAppPath", {}, ResultKind::Text, true, [](eCat& c, const std::vector<Variant>&) {
                  return Variant(c.getAppPath());
                }});

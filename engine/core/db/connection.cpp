@@ -1,4 +1,5 @@
 #include "cursor.h"
+#include "dialect.h"
 #include "kestrin/db.h"
 #include "kestrin/error.h"
 #include "session.h"
@@ -19,7 +20,24 @@ const char* const kRsSource = "kestrin.Recordset";
         "another.",
         kRsSource);
 }
+std::string databaseName(const ConnectionTarget& t) {
+  if (t.backend == ConnectionTarget::Backend::SQLite) return t.file;
+  return t.host + (t.port.empty() ? "" : ":" + t.port) + "/" + t.database;
+}
+
+thread_local StatementTrace* tInnermostTrace = nullptr;
+
 }  // namespace
+
+// ---- StatementTrace ----
+
+StatementTrace::StatementTrace() : outer_(tInnermostTrace) { tInnermostTrace = this; }
+StatementTrace::~StatementTrace() { tInnermostTrace = outer_; }
+
+void StatementTrace::record(const std::string& sql, const std::string& database) {
+  for (StatementTrace* t = tInnermostTrace; t; t = t->outer_)
+    t->statements_.push_back({sql, database});
+}
 
 // ---- Connection ----
 
@@ -39,6 +57,7 @@ Connection& Connection::operator=(Connection&& other) noexcept {
     } catch (...) {
     }
     session_ = std::move(other.session_);
+    database_ = std::move(other.database_);
     timeoutSeconds_ = other.timeoutSeconds_;
   }
   return *this;
@@ -52,18 +71,34 @@ void Connection::open(const std::string& connectionString, const std::string& us
   if (!user.empty()) target.user = user;
   if (!password.empty()) target.password = password;
   session_ = openSession(target, timeoutSeconds_);
+  database_ = databaseName(target);
+}
+
+void Connection::requireOpen() const {
+  if (!isOpen()) raiseClosed(kConnSource);
 }
 
 Recordset Connection::execute(const std::string& sql) {
-  if (!isOpen()) raiseClosed(kConnSource);
+  requireOpen();
+  StatementTrace::record(sql, database_);
+  requireSingleStatement(sql);
   std::unique_ptr<RowStream> stream = session_->run(sql);
   if (!stream) return Recordset();
   return Recordset(makeForwardCursor(std::move(stream)));
 }
 
+void Connection::executeBatch(ConstantBatch batch) {
+  requireOpen();
+  for (const std::string& statement : splitStatements(batch.text())) {
+    StatementTrace::record(statement, database_);
+    session_->run(statement);
+  }
+}
+
 void Connection::close() {
   if (session_) session_->close();
   session_.reset();
+  database_.clear();
 }
 
 bool Connection::isOpen() const { return session_ && session_->isOpen(); }
@@ -84,15 +119,15 @@ Cursor& Recordset::cursor() const {
 }
 
 void Recordset::open(const std::string& sql, const Connection& conn, CursorType cursor, LockType) {
-  openOn(conn.session(), sql, cursor);
+  openOn(conn.session(), conn.database(), sql, cursor);
 }
 
 void Recordset::open(const Command& command, CursorType cursor, LockType) {
-  openOn(command.session(), command.commandText, cursor);
+  openOn(command.session(), command.database(), command.commandText, cursor);
 }
 
-void Recordset::openOn(const std::shared_ptr<Session>& session, const std::string& sql,
-                       CursorType cursor) {
+void Recordset::openOn(const std::shared_ptr<Session>& session, const std::string& database,
+                       const std::string& sql, CursorType cursor) {
   if (cursor_)
     raise(kErrObjectOpen, "Operation is not allowed when the object is open.", kRsSource);
   if (!session || !session->isOpen()) {
@@ -101,6 +136,8 @@ void Recordset::openOn(const std::shared_ptr<Session>& session, const std::strin
           "in this context.",
           kRsSource);
   }
+  StatementTrace::record(sql, database);
+  requireSingleStatement(sql);
   cursorType_ = cursor == CursorType::Unspecified ? cursorType_ : cursor;
   if (cursorType_ == CursorType::Keyset || cursorType_ == CursorType::Dynamic) {
     cursor_ = makeKeysetCursor(session, sql);

@@ -478,6 +478,33 @@ TranslatedSql translateClassicSql(std::string_view sql, SqlFlavor flavor) {
   return out;
 }
 
+std::vector<std::string> splitStatements(std::string_view sql) {
+  std::vector<std::string> statements;
+  std::string current;
+  auto finish = [&] {
+    if (current.find_first_not_of(" \t\r\n") != std::string::npos) statements.push_back(current);
+    current.clear();
+  };
+  for (const Token& tok : tokenize(sql)) {
+    if (tok.kind == Tok::Punct && tok.text == ";") {
+      finish();
+    } else {
+      current += tok.nPrefix ? "N" + tok.text : tok.text;
+    }
+  }
+  finish();
+  return statements;
+}
+
+void requireSingleStatement(std::string_view sql) {
+  // Most statements hold no semicolon at all; only those need the full reading.
+  if (sql.find(';') == std::string_view::npos || splitStatements(sql).size() <= 1) return;
+  raise(kErrStatement,
+        "The statement text holds more than one statement; the database layer runs one "
+        "statement at a time.",
+        kSource);
+}
+
 std::optional<std::string> countingStatement(std::string_view sql) {
   std::vector<Token> t = tokenize(sql);
   size_t first = nextSolid(t, 0);

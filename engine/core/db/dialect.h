@@ -45,6 +45,14 @@ enum class SqlFlavor { SQLite, PostgreSQL };
 
 TranslatedSql translateClassicSql(std::string_view sql, SqlFlavor flavor = SqlFlavor::SQLite);
 
+// The statements of a text, split at the semicolons that stand outside literals, quoted names and
+// comments; blank pieces are left out.
+std::vector<std::string> splitStatements(std::string_view sql);
+
+// Refuses (statement error) a text that holds more than one statement: an engine statement is
+// run alone, so a value that escaped its literal still could not add a statement of its own.
+void requireSingleStatement(std::string_view sql);
+
 // For a plain query (one SELECT without DISTINCT, grouping, compound parts or limits at its top
 // level), the statement that counts its rows without reading its columns or ordering them:
 // "SELECT count(*) FROM ..." up to its ORDER BY. Nothing for any other statement, which is then

@@ -6,6 +6,11 @@
 //
 // Ownership: a Connection owns its database session; a Recordset keeps the session it reads
 // alive until the Recordset is closed or destroyed. All types are movable, not copyable.
+//
+// What the layer refuses, whatever the backend: a text of several statements given to execute()
+// or open() (several statements run only as a ConstantBatch, text written into the engine's
+// source); and on the embedded backend, ATTACH, DETACH and PRAGMA (the server backend leaves
+// these to the database user's rights). See README.md, "Database layer".
 #pragma once
 
 #include <memory>
@@ -26,6 +31,45 @@ enum class CommandType { Text = 1 };
 
 class Recordset;
 
+// Several statements separated by ";", written into the engine's source. Only a compile-time
+// constant can make one, so no request value or table value can reach a batch.
+class ConstantBatch {
+ public:
+  consteval ConstantBatch(const char* text) : text_(text) {}  // NOLINT(google-explicit-constructor)
+  std::string_view text() const { return text_; }
+
+ private:
+  const char* text_;
+};
+
+// One statement that a Connection or Recordset was asked to run, as the engine wrote it (classic
+// dialect, before translation), and the database it went to.
+struct TracedStatement {
+  std::string sql;
+  std::string database;  // the file of an embedded database; host/name of a server database
+};
+
+// Records every statement that Connections and Recordsets on the calling thread run while it
+// lives, whatever the backend (tests, measurements, and the page host's diagnostics). Traces nest:
+// an outer trace also sees what an inner one records. Destroy in reverse order of creation.
+class StatementTrace {
+ public:
+  StatementTrace();
+  ~StatementTrace();
+  StatementTrace(const StatementTrace&) = delete;
+  StatementTrace& operator=(const StatementTrace&) = delete;
+
+  const std::vector<TracedStatement>& statements() const { return statements_; }
+  void clear() { statements_.clear(); }
+
+  // Called by the layer for each statement it is about to run.
+  static void record(const std::string& sql, const std::string& database);
+
+ private:
+  std::vector<TracedStatement> statements_;
+  StatementTrace* outer_;
+};
+
 class Connection {
  public:
   Connection();
@@ -42,31 +86,44 @@ class Connection {
   // Opens the database that the connection string names. Opening an open connection fails.
   void open(const std::string& connectionString, const std::string& user = "",
             const std::string& password = "");
-  // Runs a statement; a query's result comes back positioned on its first row (forward only).
-  // Statements that return no rows give a closed Recordset.
+  // Runs one statement; a query's result comes back positioned on its first row (forward only).
+  // Statements that return no rows give a closed Recordset. A text of several statements is
+  // refused with a statement error.
   Recordset execute(const std::string& sql);
+  // Runs the statements of a constant batch in order; a failing one stops the rest.
+  void executeBatch(ConstantBatch batch);
   // Closes the session. Closing a connection that is not open does nothing.
   void close();
   bool isOpen() const;
+  // Raises the closed-object error (3704) unless the connection is open, as a statement would.
+  void requireOpen() const;
 
   // The open session, shared with the Recordsets and Commands that use it.
   std::shared_ptr<Session> session() const;
+  // What the connection was opened on, as the statement trace names it; empty before open().
+  const std::string& database() const { return database_; }
 
  private:
   std::shared_ptr<Session> session_;
+  std::string database_;
   int timeoutSeconds_ = 15;
 };
 
 class Command {
  public:
-  void setActiveConnection(const Connection& conn) { session_ = conn.session(); }
+  void setActiveConnection(const Connection& conn) {
+    session_ = conn.session();
+    database_ = conn.database();
+  }
   std::string commandText;
   CommandType commandType = CommandType::Text;
 
   const std::shared_ptr<Session>& session() const { return session_; }
+  const std::string& database() const { return database_; }
 
  private:
   std::shared_ptr<Session> session_;
+  std::string database_;
 };
 
 class Recordset {
@@ -118,7 +175,8 @@ class Recordset {
 
  private:
   Cursor& cursor() const;
-  void openOn(const std::shared_ptr<Session>& session, const std::string& sql, CursorType cursor);
+  void openOn(const std::shared_ptr<Session>& session, const std::string& database,
+              const std::string& sql, CursorType cursor);
   std::unique_ptr<Cursor> cursor_;
   CursorType cursorType_ = CursorType::ForwardOnly;
   long long pageSize_ = 10;

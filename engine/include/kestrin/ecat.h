@@ -109,6 +109,16 @@ class eCat {
 
   // ---- Mail ----
 
+  // Sends one message through the site's SMTP server ("smtpserver", host or host:port, port 25
+  // by default) with the account of "smtpusername" and "smtppassword". The body goes out as HTML
+  // when strHTML is true, else as plain text; To and strCC may list several addresses separated
+  // by commas or semicolons; strAttach is accepted and not used. Returns "Passed", or "Not OK:
+  // Error: " with the failure, the server and the account (the password masked). Never fails.
+  std::string sendEmail(const std::string& strTo, const std::string& strFrom,
+                        const std::string& strSubject, const std::string& strMessage, bool strHTML,
+                        const std::string& strCC = "", const std::string& strAttach = "",
+                        const std::string& siteID = "", const std::string& sitePassword = "");
+
   // ---- Accounting ----
 
   // ---- Session and settings ----
@@ -128,6 +138,10 @@ class eCat {
   void prefsInit();
   std::string setPref(const std::string& items, const std::string& descr,
                       const std::string& siteID = "", const std::string& sitePassword = "");
+  // The administrator's form of the site settings, posting to setPref.asp; shows the values that
+  // opendb with the preferences loaded leaves in the public variables. Fails like any strict
+  // method when the site's database does not open.
+  std::string setPrefMenu(const std::string& siteID = "", const std::string& sitePassword = "");
 
   // The folder the engine was loaded from (KESTRIN_APP_PATH overrides it).
   std::string getAppPath();

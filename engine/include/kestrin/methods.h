@@ -31,6 +31,10 @@ struct MethodInfo {
   bool opensItself = true;
   // Calls the method with one value per argument, in order, each already of its kind.
   std::function<Variant(eCat&, const std::vector<Variant>&)> invoke;
+  // For a method that talks to an outside peer: the site preference naming that peer
+  // ("host[:port]"). A caller that must not reach the outside (a test) points it at a local
+  // stand-in first.
+  std::string peerPreference{};
 };
 
 const std::vector<MethodInfo>& engineMethods();

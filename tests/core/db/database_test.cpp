@@ -294,6 +294,68 @@ TEST_F(DatabaseTest, TwoConnectionsReadAndWriteOneDatabase) {
   EXPECT_EQ(other.execute("select count(*) as n from manuf").field("n").text(), "5");
 }
 
+TEST_F(DatabaseTest, SeveralStatementsInOneTextAreRefusedBeforeAnyRuns) {
+  const std::string several = "insert into vendors (name) values ('a'); delete from manuf";
+  EXPECT_EQ(errorOf([&] { conn.execute(several); }), kErrStatement);
+  EXPECT_EQ(lastError,
+            "The statement text holds more than one statement; the database layer runs one "
+            "statement at a time.");
+  Recordset rs;
+  EXPECT_EQ(errorOf([&] { rs.open("select 1 as a; select 2 as b", conn, CursorType::Static); }),
+            kErrStatement);
+  EXPECT_EQ(
+      errorOf([&] { rs.open("select * from manuf; delete from manuf", conn, CursorType::Keyset); }),
+      kErrStatement);
+  EXPECT_EQ(conn.execute("select count(*) as n from vendors").field("n").text(), "0");
+
+  // A semicolon inside a literal, a name or a comment, or one closing the statement, is no
+  // second statement.
+  EXPECT_EQ(conn.execute("select 'a;b' as x;").field("x").text(), "a;b");
+  EXPECT_EQ(conn.execute("select 1 as [x;y] -- ; delete from manuf").field("x;y").text(), "1");
+  EXPECT_EQ(conn.execute("kx_getpref 'x;y'").eof(), true);
+}
+
+TEST_F(DatabaseTest, ConstantBatchesRunEveryStatement) {
+  conn.executeBatch(
+      "insert into vendors (name) values ('a;b'); insert into vendors (name) values ('c');");
+  EXPECT_EQ(conn.execute("select count(*) as n from vendors").field("n").text(), "2");
+  EXPECT_EQ(errorOf([&] {
+              conn.executeBatch("insert into vendors (name) values ('d'); select * from nowhere");
+            }),
+            kErrStatement);
+  EXPECT_EQ(conn.execute("select count(*) as n from vendors").field("n").text(), "3");
+}
+
+TEST_F(DatabaseTest, TraceRecordsEveryStatementWithItsDatabase) {
+  addManufacturers(20);
+  StatementTrace outer;
+  Recordset keyset;
+  {
+    StatementTrace inner;
+    conn.execute("kx_getpref 'gfontName'");
+    keyset.open("select * from manuf order by vend_code", conn, CursorType::Keyset);
+    keyset.setPageSize(5);
+    keyset.setAbsolutePage(3);  // fetching rows is no statement of the engine's
+    EXPECT_EQ(errorOf([&] { conn.execute("select 1; select 2"); }), kErrStatement);
+    ASSERT_EQ(inner.statements().size(), 3u);
+    EXPECT_EQ(inner.statements()[0].sql, "kx_getpref 'gfontName'");
+    EXPECT_EQ(inner.statements()[0].database, conn.database());
+    EXPECT_EQ(inner.statements()[1].sql, "select * from manuf order by vend_code");
+    EXPECT_EQ(inner.statements()[2].sql, "select 1; select 2");  // refused, but asked for
+  }
+  conn.executeBatch("select 1; select 2");
+  Command cmd;
+  cmd.setActiveConnection(conn);
+  cmd.commandText = "select vend_code from manuf";
+  Recordset rs;
+  rs.open(cmd, CursorType::Static);
+  ASSERT_EQ(outer.statements().size(), 6u);
+  EXPECT_EQ(outer.statements()[3].sql, "select 1");
+  EXPECT_EQ(outer.statements()[4].sql, " select 2");
+  EXPECT_EQ(outer.statements()[5].database, conn.database());
+  EXPECT_FALSE(conn.database().empty());
+}
+
 // ---- Connection strings and the SQLite backend ----
 
 // These tests make SQLite sites whatever the run's backend, so they run in the sqlite/ half only.
@@ -415,7 +477,39 @@ TEST(ConnectionStringTest, SqliteFilesAreInWalMode) {
   testing::SiteFixture site(testing::Backend::SQLite);
   Connection c;
   c.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
-  EXPECT_EQ(c.execute("PRAGMA journal_mode").field("journal_mode").text(), "wal");
+  c.execute("insert into vendors values ('x')");
+  // The engine's own statements may not read pragmas; the site's file says it.
+  EXPECT_EQ(site.value(Database::Main, "PRAGMA journal_mode"), "wal");
+}
+
+TEST(SqliteRefusalTest, AttachDetachAndPragmaAreRefused) {
+  testing::SiteFixture site;
+  Connection c;
+  c.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  const std::string refused =
+      "Statement refused (the engine may not run ATTACH, DETACH or PRAGMA): not authorized "
+      "(SQLite error 23)";
+  const std::string statements[] = {
+      "attach database '" + site.dbFile(Database::Ingram) + "' as other",
+      "ATTACH '" + site.dir() + "/new.db' AS fresh",
+      "detach database main",
+      "PRAGMA writable_schema=1",
+      "pragma journal_mode",
+      "select * from pragma_table_info('preferences')",
+  };
+  for (const std::string& sql : statements) {
+    SCOPED_TRACE(sql);
+    try {
+      c.execute(sql);
+      ADD_FAILURE() << "ran";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), kErrStatement);
+      EXPECT_EQ(e.description(), refused);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(site.dir() + "/new.db"));
+  // The connection goes on serving ordinary statements.
+  EXPECT_FALSE(c.execute("select count(*) as n from preferences").eof());
 }
 
 }  // namespace

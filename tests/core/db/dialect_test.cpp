@@ -178,6 +178,26 @@ TEST(DialectTest, MalformedCallsAreStatementErrors) {
   }
 }
 
+TEST(DialectTest, StatementsSplitOnlyAtSemicolonsOutsideLiteralsNamesAndComments) {
+  using List = std::vector<std::string>;
+  EXPECT_EQ(splitStatements("select 1"), List{"select 1"});
+  EXPECT_EQ(splitStatements("select 1; ;  select 'a;b' ;"), (List{"select 1", "  select 'a;b' "}));
+  EXPECT_EQ(splitStatements("select [a;b], \"c;d\" -- ; x\n from t /* ; */"),
+            List{"select [a;b], \"c;d\"  \n from t  "});
+  EXPECT_EQ(splitStatements("select N'x;y'; delete t"), (List{"select N'x;y'", " delete t"}));
+  EXPECT_EQ(splitStatements(" ; \n"), List{});
+  // An unterminated literal keeps the rest of the text.
+  EXPECT_EQ(splitStatements("select 'a; drop table t"), List{"select 'a; drop table t"});
+
+  EXPECT_NO_THROW(requireSingleStatement("select 'a;b';"));
+  try {
+    requireSingleStatement("select 1; select 2");
+    ADD_FAILURE() << "two statements passed";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrStatement);
+  }
+}
+
 TEST(DialectTest, NulCharacterIsRejected) {
   EXPECT_THROW(translateClassicSql(std::string("select 'a\0' from t", 18)), Error);
 }

@@ -46,9 +46,11 @@ int32_t errorNumberFor(int code) {
   }
 }
 
-[[noreturn]] void raiseSqlite(sqlite3* db, int code, const std::string& context = {}) {
+[[noreturn]] void raiseSqlite(sqlite3* db, int code, std::string context = {}) {
   int extended = db ? sqlite3_extended_errcode(db) : code;
   std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+  if ((code & 0xff) == SQLITE_AUTH && context.empty())
+    context = "Statement refused (the engine may not run ATTACH, DETACH or PRAGMA)";
   std::string description = context.empty() ? message : context + ": " + message;
   description += " (SQLite error " + std::to_string(extended) + ")";
   raise(errorNumberFor(code), description, kSource);
@@ -105,6 +107,20 @@ class Lease {
   StmtHandle stmt_;
   bool cacheable_;
 };
+
+// The engine's statements may not reach beyond their database or change how it works: attaching
+// another file, detaching, and every PRAGMA are refused when a statement is prepared. The session
+// sets its own pragmas before this is installed.
+int authorize(void*, int action, const char*, const char*, const char*, const char*) {
+  switch (action) {
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+    case SQLITE_PRAGMA:
+      return SQLITE_DENY;
+    default:
+      return SQLITE_OK;
+  }
+}
 
 // Prepares the first statement of `text` (or takes it from the cache); `tail` receives the rest.
 Lease acquire(const std::shared_ptr<Core>& core, const std::string& text, std::string& tail) {
@@ -280,13 +296,13 @@ class SqliteSession : public Session {
   ~SqliteSession() override { close(); }
 
   std::unique_ptr<RowStream> run(const std::string& classicSql) override {
-    auto [text, params] = resolve(classicSql);
-    return runText(text, params);
+    auto [text, params, body] = resolve(classicSql);
+    return runText(text, params, body);
   }
 
   long long countRows(const std::string& classicSql) override {
-    auto [text, params] = resolve(classicSql);
-    auto stream = runText(rowCountStatement(text), params);
+    auto [text, params, body] = resolve(classicSql);
+    auto stream = runText(rowCountStatement(text), params, body);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) return 0;
     return static_cast<long long>(row[0].number());
@@ -294,8 +310,9 @@ class SqliteSession : public Session {
 
   std::unique_ptr<RowStream> runWindow(const std::string& classicSql, long long offset,
                                        long long limit) override {
-    auto [text, params] = resolve(classicSql);
-    return runText(windowStatement(text, std::to_string(offset), std::to_string(limit)), params);
+    auto [text, params, body] = resolve(classicSql);
+    return runText(windowStatement(text, std::to_string(offset), std::to_string(limit)), params,
+                   body);
   }
 
   long long statementCount() const override { return statements_; }
@@ -316,15 +333,24 @@ class SqliteSession : public Session {
   bool isOpen() const override { return core_ != nullptr; }
 
  private:
-  std::pair<std::string, std::vector<Variant>> resolve(const std::string& classicSql) {
+  // What runs for a classic statement: its translated text, or the body of the procedure it
+  // calls with the call's arguments. Only a procedure body, which the database holds, may be
+  // several statements.
+  struct Resolved {
+    std::string text;
+    std::vector<Variant> params;
+    bool procedureBody = false;
+  };
+
+  Resolved resolve(const std::string& classicSql) {
     if (!core_)
       raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", kSource);
     TranslatedSql t = translateClassicSql(classicSql);
-    if (!t.call) return {std::move(t.text), {}};
+    if (!t.call) return {std::move(t.text), {}, false};
     const auto& [params, body] = procedure(t.call->name);
     if (static_cast<int>(t.call->args.size()) != params)
       raiseArgumentCount(t.call->name, params, t.call->args.size(), kSource);
-    return {body, std::move(t.call->args)};
+    return {body, std::move(t.call->args), true};
   }
 
   const std::pair<int, std::string>& procedure(const std::string& name) {
@@ -332,7 +358,7 @@ class SqliteSession : public Session {
     auto found = core_->procedures.find(key);
     if (found != core_->procedures.end()) return found->second;
     auto stream =
-        runText("SELECT params, body FROM kx_procedures WHERE name = ?1", {Variant(name)});
+        runText("SELECT params, body FROM kx_procedures WHERE name = ?1", {Variant(name)}, false);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) {
       raiseUnknownProcedure(name, kSource);
@@ -340,14 +366,23 @@ class SqliteSession : public Session {
     return core_->procedures[key] = {static_cast<int>(row[0].number()), row[1].text()};
   }
 
-  // Runs every statement of `text`; the last one's rows are returned as a stream.
-  std::unique_ptr<RowStream> runText(const std::string& text, const std::vector<Variant>& params) {
+  // Runs every statement of `text`; the last one's rows are returned as a stream. Unless `several`
+  // allows more, a text that SQLite reads as more than one statement is refused before any of it
+  // runs (the layer above refuses such texts too; this is SQLite's own reading of them).
+  std::unique_ptr<RowStream> runText(const std::string& text, const std::vector<Variant>& params,
+                                     bool several) {
     std::string rest = text;
     std::unique_ptr<RowStream> result;
     while (rest.find_first_not_of(" \t\r\n;") != std::string::npos) {
       std::string tail;
       Lease lease = acquire(core_, rest, tail);
       rest = std::move(tail);
+      if (!several && rest.find_first_not_of(" \t\r\n;") != std::string::npos) {
+        raise(kErrStatement,
+              "The statement text holds more than one statement; the database layer runs one "
+              "statement at a time.",
+              kSource);
+      }
       if (!lease.get()) continue;
       ++statements_;
       noteStatementRun();
@@ -404,6 +439,11 @@ std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutS
       db.get(), "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA mmap_size=268435456;",
       nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) raiseSqlite(db.get(), rc, "Cannot open database \"" + name + "\"");
+  // Defensive mode keeps statements from corrupting the file (schema and shadow-table writes);
+  // ATTACHing other files is impossible as well as refused.
+  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_limit(db.get(), SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_set_authorizer(db.get(), authorize, nullptr);
   auto core = std::make_shared<Core>();
   core->db = std::move(db);
   core->file = id;
