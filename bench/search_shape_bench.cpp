@@ -35,8 +35,8 @@ void BM_KeywordSearchGroups(benchmark::State& state) {
                     : "DROP INDEX IF EXISTS products_descr_trgm");
   }
   const std::string word = state.range(2) == 0 ? "model 4242" : "sata";
-  const std::string sql = "SELECT distinct grp FROM products WHERE (products.descr like '%" +
-                          word + "%'  )" + filterClause() + " ORDER BY grp";
+  const std::string sql = "SELECT distinct grp FROM products WHERE (products.descr like '%" + word +
+                          "%'  )" + filterClause() + " ORDER BY grp";
   db::Connection conn;
   conn.open(techDataConnection(backend, true));
   StatementCounter statements;
@@ -71,9 +71,8 @@ void BM_KeywordSearchPage(benchmark::State& state) {
   const std::string sql =
       "SELECT distinct * FROM products,manuf WHERE (products.descr like '%model 4242%' and "
       "grp='" +
-      std::string(kLargeGroup) +
-      "' and products.cost > 0 and products.vend_code=manuf.vend_code)" + filterClause() +
-      " ORDER BY grp";
+      std::string(kLargeGroup) + "' and products.cost > 0 and products.vend_code=manuf.vend_code)" +
+      filterClause() + " ORDER BY grp";
   db::Connection conn;
   conn.open(techDataConnection(backend, true));
   StatementCounter statements;

@@ -45,9 +45,9 @@ PgAdmin::PgAdmin(const PgLogin& login, const std::string& database) : database_(
   const size_t colon = login.server.rfind(':');
   const std::string host = login.server.substr(0, colon);
   const std::string port = colon == std::string::npos ? "" : login.server.substr(colon + 1);
-  const char* keys[] = {"host",     "port",        "dbname",           "user",
-                        "password", "connect_timeout", "application_name", "options",
-                        nullptr};
+  const char* keys[] = {
+      "host",    "port", "dbname", "user", "password", "connect_timeout", "application_name",
+      "options", nullptr};
   const char* values[] = {host.c_str(),
                           port.c_str(),
                           database.c_str(),
@@ -63,7 +63,8 @@ PgAdmin::PgAdmin(const PgLogin& login, const std::string& database) : database_(
                              login.server + ": " +
                              (conn_ ? oneLine(PQerrorMessage(conn_.get())) : "out of memory"));
   }
-  PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn_.get(), [](void*, const char*) {}, nullptr);
 }
 
 PgAdmin::~PgAdmin() = default;

@@ -73,7 +73,8 @@ std::string quoteName(const std::string& name);
 std::string quoteText(const std::string& text);
 
 // Which of `names` exist as databases on the server.
-std::vector<std::string> existingDatabases(const PgLogin& admin, const std::vector<std::string>& names);
+std::vector<std::string> existingDatabases(const PgLogin& admin,
+                                           const std::vector<std::string>& names);
 
 // Makes the engine's login when the server has none of that name; true when it was made.
 // Refuses a login that is a superuser or may create databases or roles.

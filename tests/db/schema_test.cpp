@@ -27,7 +27,7 @@ struct Procedure {
 
 struct Schema {
   std::map<std::string, std::vector<Column>> tables;  // by lower-case name
-  std::map<std::string, Procedure> procedures;         // by lower-case name
+  std::map<std::string, Procedure> procedures;        // by lower-case name
 };
 
 // The PostgreSQL type that stands for a SQLite column's declared type and collation.
@@ -94,8 +94,8 @@ Schema sqliteSchema(const std::string& file) {
       const char* collation = nullptr;
       sqlite3_table_column_metadata(raw, nullptr, table.c_str(), column.c_str(), &declared,
                                     &collation, nullptr, nullptr, nullptr);
-      columns.push_back({lower(column), serverType(declared ? declared : "",
-                                                   collation ? collation : "")});
+      columns.push_back(
+          {lower(column), serverType(declared ? declared : "", collation ? collation : "")});
     }
   }
   Stmt procedures = prepare(raw, "SELECT name, params, body FROM kx_procedures");

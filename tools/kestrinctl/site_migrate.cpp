@@ -212,9 +212,8 @@ void migrateSite(const MigrateOptions& options, std::ostream& progress) {
   std::vector<std::string> values = readConfig(ini);
   // Values 2, 5 and 8 are the connection strings of the main, Ingram Micro and Tech Data
   // databases.
-  const std::pair<size_t, schema::Database> lines[] = {{1, schema::Database::Main},
-                                                       {4, schema::Database::Ingram},
-                                                       {7, schema::Database::TechData}};
+  const std::pair<size_t, schema::Database> lines[] = {
+      {1, schema::Database::Main}, {4, schema::Database::Ingram}, {7, schema::Database::TechData}};
   std::vector<std::string> files;
   for (const auto& [index, db] : lines) {
     files.push_back(embeddedFile(values[index]));
@@ -227,8 +226,8 @@ void migrateSite(const MigrateOptions& options, std::ostream& progress) {
                               options.server.adminPassword};
   for (size_t i = 0; i < 3; ++i) {
     const std::string name = serverDatabaseName(options.server, lines[i].second);
-    progress << "Copying " << files[i] << " to database " << name << " on "
-             << options.server.server << std::endl;
+    progress << "Copying " << files[i] << " to database " << name << " on " << options.server.server
+             << std::endl;
     copyDatabase(files[i], schema::PgAdmin(admin, name), progress);
   }
 

@@ -483,7 +483,8 @@ TEST(ConnectionStringTest, SqliteFilesAreInWalMode) {
 }
 
 TEST(SqliteRefusalTest, AttachDetachAndPragmaAreRefused) {
-  testing::SiteFixture site;
+  SQLITE_HALF_ONLY();
+  testing::SiteFixture site(testing::Backend::SQLite);
   Connection c;
   c.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
   const std::string refused =

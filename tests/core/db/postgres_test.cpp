@@ -27,8 +27,8 @@ namespace {
 using testing::Database;
 using testing::SiteFixture;
 
-#define POSTGRES_HALF_ONLY()                                        \
-  if (testing::testBackend() != testing::Backend::PostgreSQL)       \
+#define POSTGRES_HALF_ONLY()                                  \
+  if (testing::testBackend() != testing::Backend::PostgreSQL) \
   GTEST_SKIP() << "a test of the server backend; it runs in the postgres/ half"
 
 // A TCP relay between the engine and the test server that can play a server that is down
@@ -209,11 +209,11 @@ TEST_F(PostgresTest, TheEngineLoginMayUseRowsAndNothingMore) {
   const Case cases[] = {
       {"create table t (a int)", "permission denied for schema public (SQLSTATE 42501)"},
       {"drop table products", "must be owner of table products (SQLSTATE 42501)"},
-      {"alter table products add column x int",
-       "must be owner of table products (SQLSTATE 42501)"},
+      {"alter table products add column x int", "must be owner of table products (SQLSTATE 42501)"},
       {"truncate cart", "permission denied for table cart (SQLSTATE 42501)"},
-      {"create temporary table t (a int)", "permission denied to create temporary tables in "
-                                           "database"},
+      {"create temporary table t (a int)",
+       "permission denied to create temporary tables in "
+       "database"},
       {"create function f() returns int language sql as 'select 1'",
        "permission denied for schema public (SQLSTATE 42501)"},
       {"select pg_read_file('/etc/passwd')",
@@ -251,8 +251,8 @@ TEST_F(PostgresTest, TheEngineLoginMayUseRowsAndNothingMore) {
   const std::string otherSite = site.databaseName(Database::Ingram) + "_other";
   schema::ensureEngineLogin(admin, "kestrin_other_site", "other");
   schema::createPostgresDatabase(admin, otherSite, Database::Ingram, false, "kestrin_other_site");
-  const std::string other = replaced(site.connectionString(Database::Main),
-                                     site.databaseName(Database::Main), otherSite);
+  const std::string other =
+      replaced(site.connectionString(Database::Main), site.databaseName(Database::Main), otherSite);
   try {
     Connection c;
     c.open(other);
@@ -408,9 +408,9 @@ TEST_F(PostgresTest, ABackslashInAValueStaysABackslash) {
   POSTGRES_HALF_ONLY();
   Connection c;
   c.open(site.connectionString(Database::Main));
-  EXPECT_EQ(c.execute("show standard_conforming_strings").field("standard_conforming_strings")
-                .text(),
-            "on");
+  EXPECT_EQ(
+      c.execute("show standard_conforming_strings").field("standard_conforming_strings").text(),
+      "on");
   c.execute("insert into preferences (items, descr) values ('path', 'C:\\new\\''table\\')");
   EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items = 'path'"),
             "C:\\new\\'table\\");

@@ -268,13 +268,19 @@ std::string serverText(const ConnectionTarget& t) {
 
 std::shared_ptr<Core> connect(const ConnectionTarget& t, int timeoutSeconds) {
   const std::string timeout = std::to_string(timeoutSeconds > 0 ? timeoutSeconds : 15);
-  const char* keys[] = {"host",         "port",            "dbname",  "user",
-                        "password",     "connect_timeout", "options", "application_name",
-                        "client_encoding", nullptr};
-  const char* values[] = {t.host.c_str(),     t.port.c_str(), t.database.c_str(),
-                          t.user.c_str(),     t.password.c_str(), timeout.c_str(),
-                          kSessionOptions,    "kestrin",      "UTF8",
-                          nullptr};
+  const char* keys[] = {"host",
+                        "port",
+                        "dbname",
+                        "user",
+                        "password",
+                        "connect_timeout",
+                        "options",
+                        "application_name",
+                        "client_encoding",
+                        nullptr};
+  const char* values[] = {
+      t.host.c_str(),  t.port.c_str(),  t.database.c_str(), t.user.c_str(), t.password.c_str(),
+      timeout.c_str(), kSessionOptions, "kestrin",          "UTF8",         nullptr};
   auto core = std::make_shared<Core>();
   core->server = serverText(t);
   core->database = t.database;
@@ -287,7 +293,8 @@ std::shared_ptr<Core> connect(const ConnectionTarget& t, int timeoutSeconds) {
           kSource);
   }
   // Notices (from a procedure, say) are not the engine's output.
-  PQsetNoticeProcessor(core->conn.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      core->conn.get(), [](void*, const char*) {}, nullptr);
   return core;
 }
 
@@ -428,14 +435,16 @@ class PostgresSession : public Session {
       isNull.push_back(false);
     }
     std::vector<const char*> values;
-    for (size_t i = 0; i < texts.size(); ++i) values.push_back(isNull[i] ? nullptr : texts[i].c_str());
+    for (size_t i = 0; i < texts.size(); ++i)
+      values.push_back(isNull[i] ? nullptr : texts[i].c_str());
     return run(core, text, values, true);
   }
 
   // Which parameters of the procedure take numbers, asked of the server once per connection.
   const std::vector<bool>& parameterKinds(Core& core, const ProcedureCall& call) {
     const std::string key = lower(call.name) + "/" + std::to_string(call.args.size());
-    if (auto found = core.procedures.find(key); found != core.procedures.end()) return found->second;
+    if (auto found = core.procedures.find(key); found != core.procedures.end())
+      return found->second;
     std::string text = "SELECT * FROM " + call.name + "(";
     for (size_t i = 1; i <= call.args.size(); ++i) text += (i > 1 ? ",$" : "$") + std::to_string(i);
     text += ")";
