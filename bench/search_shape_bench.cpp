@@ -18,22 +18,27 @@ std::string filterClause() {
   return clause;
 }
 
+// Makes the large site's trigram index on descriptions present or absent; false (and the
+// benchmark skipped) for an index that the backend cannot have.
+bool useTrigramIndex(benchmark::State& state, Backend backend, bool index) {
+  if (backend == Backend::SQLite) {
+    if (index) state.SkipWithError("SQLite has no trigram index");
+    return !index;
+  }
+  adminExec(backend, true,
+            index ? "CREATE INDEX IF NOT EXISTS products_descr_trgm ON products USING gin "
+                    "(descr gin_trgm_ops); ANALYZE products"
+                  : "DROP INDEX IF EXISTS products_descr_trgm");
+  return true;
+}
+
 // Arguments: backend (0 SQLite, 1 PostgreSQL), trigram index (0 dropped, 1 present), word
 // (0 a rare one, 1 one in nearly every description).
 void BM_KeywordSearchGroups(benchmark::State& state) {
   const auto backend = static_cast<Backend>(state.range(0));
   const bool index = state.range(1) == 1;
   if (!useSite(state, backend, largeSite(backend))) return;
-  if (backend == Backend::SQLite && index) {
-    state.SkipWithError("SQLite has no trigram index");
-    return;
-  }
-  if (backend == Backend::PostgreSQL) {
-    adminExec(backend, true,
-              index ? "CREATE INDEX IF NOT EXISTS products_descr_trgm ON products USING gin "
-                      "(descr gin_trgm_ops); ANALYZE products"
-                    : "DROP INDEX IF EXISTS products_descr_trgm");
-  }
+  if (!useTrigramIndex(state, backend, index)) return;
   const std::string word = state.range(2) == 0 ? "model 4242" : "sata";
   const std::string sql = "SELECT distinct grp FROM products WHERE (products.descr like '%" + word +
                           "%'  )" + filterClause() + " ORDER BY grp";
@@ -58,16 +63,7 @@ void BM_KeywordSearchPage(benchmark::State& state) {
   const auto backend = static_cast<Backend>(state.range(0));
   const bool index = state.range(1) == 1;
   if (!useSite(state, backend, largeSite(backend))) return;
-  if (backend == Backend::SQLite && index) {
-    state.SkipWithError("SQLite has no trigram index");
-    return;
-  }
-  if (backend == Backend::PostgreSQL) {
-    adminExec(backend, true,
-              index ? "CREATE INDEX IF NOT EXISTS products_descr_trgm ON products USING gin "
-                      "(descr gin_trgm_ops); ANALYZE products"
-                    : "DROP INDEX IF EXISTS products_descr_trgm");
-  }
+  if (!useTrigramIndex(state, backend, index)) return;
   const std::string sql =
       "SELECT distinct * FROM products,manuf WHERE (products.descr like '%model 4242%' and "
       "grp='" +

@@ -166,6 +166,14 @@ class PostgresTest : public testing::SiteTest {
     site.writeIni(text + "qbCompanyFile=/x.qbw\r\n");
   }
 
+  // A site titled "Harrowgate" whose configuration file reaches the server through `relay`.
+  void throughRelay(const Relay& relay) {
+    site.setPreference("siteTitle", "Harrowgate");
+    rewriteConnections([&](const std::string& cs) {
+      return replaced(cs, testing::pgTestServer().server, relay.server());
+    });
+  }
+
   static std::string replaced(std::string text, const std::string& from, const std::string& to) {
     text.replace(text.find(from), from.size(), to);
     return text;
@@ -294,11 +302,8 @@ TEST_F(PostgresTest, WrongDatabasePasswordIsAProviderErrorWithTheServersMessage)
 
 TEST_F(PostgresTest, AServerThatIsDownThenBackAnswersTheNextCall) {
   POSTGRES_HALF_ONLY();
-  site.setPreference("siteTitle", "Harrowgate");
   Relay relay(testing::pgTestServer().server);
-  rewriteConnections([&](const std::string& cs) {
-    return replaced(cs, testing::pgTestServer().server, relay.server());
-  });
+  throughRelay(relay);
   eCat cat;
   EXPECT_EQ(getPref(cat, "siteTitle"), "Harrowgate");
   EXPECT_GE(idlePostgresConnections(), 2u);
@@ -325,11 +330,8 @@ TEST_F(PostgresTest, AServerThatIsDownThenBackAnswersTheNextCall) {
 
 TEST_F(PostgresTest, AServerGoneBetweenTwoCallsDoesNotFailTheSecond) {
   POSTGRES_HALF_ONLY();
-  site.setPreference("siteTitle", "Harrowgate");
   Relay relay(testing::pgTestServer().server);
-  rewriteConnections([&](const std::string& cs) {
-    return replaced(cs, testing::pgTestServer().server, relay.server());
-  });
+  throughRelay(relay);
   eCat cat;
   EXPECT_EQ(getPref(cat, "siteTitle"), "Harrowgate");
   relay.down();  // every pooled connection is cut, as by a restart

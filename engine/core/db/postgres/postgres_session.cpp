@@ -5,13 +5,13 @@
 
 #include <charconv>
 #include <chrono>
-#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
 #include "../../text.h"
 #include "../dialect.h"
+#include "../idle_pool.h"
 #include "kestrin/error.h"
 
 namespace kestrin::db {
@@ -209,56 +209,9 @@ bool stillConnected(PGconn* c) {
   return ::poll(&fd, 1, 0) == 0;
 }
 
-class ConnectionPool {
- public:
-  static constexpr size_t kMaxIdlePerKey = 8;
-  static constexpr std::chrono::seconds kMaxIdleTime{120};
-
-  std::shared_ptr<Core> take(const std::string& key) {
-    std::vector<std::shared_ptr<Core>> dropped;  // closed outside the lock
-    std::shared_ptr<Core> found;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = idle_.find(key);
-    if (it == idle_.end()) return nullptr;
-    const auto now = std::chrono::steady_clock::now();
-    while (!it->second.empty() && !found) {
-      std::shared_ptr<Core> core = std::move(it->second.back());
-      it->second.pop_back();
-      if (now - core->idleSince < kMaxIdleTime && stillConnected(core->conn.get())) {
-        found = std::move(core);
-      } else {
-        dropped.push_back(std::move(core));
-      }
-    }
-    return found;
-  }
-
-  void give(const std::string& key, std::shared_ptr<Core> core) {
-    core->idleSince = std::chrono::steady_clock::now();
-    std::shared_ptr<Core> surplus;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto& cores = idle_[key];
-    cores.push_back(std::move(core));
-    if (cores.size() > kMaxIdlePerKey) {
-      surplus = std::move(cores.front());
-      cores.erase(cores.begin());
-    }
-  }
-
-  size_t idleCount() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t n = 0;
-    for (const auto& [key, cores] : idle_) n += cores.size();
-    return n;
-  }
-
- private:
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::vector<std::shared_ptr<Core>>> idle_;
-};
-
-ConnectionPool& pool() {
-  static ConnectionPool instance;
+// Connections by server, database and login, kept two minutes at most.
+IdlePool<Core>& pool() {
+  static IdlePool<Core> instance(8, std::chrono::seconds(120));
   return instance;
 }
 
@@ -493,7 +446,8 @@ class PostgresSession : public Session {
 std::shared_ptr<Session> openPostgresSession(const ConnectionTarget& target, int timeoutSeconds) {
   const std::string key = target.host + '\n' + target.port + '\n' + target.database + '\n' +
                           target.user + '\n' + target.password;
-  std::shared_ptr<Core> core = pool().take(key);
+  std::shared_ptr<Core> core =
+      pool().take(key, [](const Core& c) { return stillConnected(c.conn.get()); });
   if (!core) core = connect(target, timeoutSeconds);
   return std::make_shared<PostgresSession>(std::move(core), key);
 }

@@ -6,12 +6,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <mutex>
 #include <unordered_map>
 #include <utility>
 
 #include "../../text.h"
 #include "../dialect.h"
+#include "../idle_pool.h"
 #include "kestrin/error.h"
 
 namespace kestrin::db {
@@ -222,62 +222,9 @@ class SqliteRowStream : public RowStream {
   std::vector<std::string> columns_;
 };
 
-// Connections kept open between sessions, by file. Every page method opens and closes its own
-// session; reusing the connection saves reading the schema and the pages again. A connection is
-// taken back only when it is idle: no transaction, no statement running, no stream still reading.
-class ConnectionPool {
- public:
-  static constexpr size_t kMaxIdlePerFile = 8;
-  static constexpr std::chrono::seconds kMaxIdleTime{60};
-
-  std::shared_ptr<Core> take(const std::string& path, const FileId& file) {
-    std::vector<std::shared_ptr<Core>> expired;  // closed outside the lock
-    std::shared_ptr<Core> found;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto it = idle_.find(path);
-      if (it == idle_.end()) return nullptr;
-      auto& cores = it->second;
-      const auto now = std::chrono::steady_clock::now();
-      while (!cores.empty() && !found) {
-        std::shared_ptr<Core> core = std::move(cores.back());
-        cores.pop_back();
-        if (core->file == file && now - core->idleSince < kMaxIdleTime) {
-          found = std::move(core);
-        } else {
-          expired.push_back(std::move(core));
-        }
-      }
-    }
-    return found;
-  }
-
-  void give(const std::string& path, std::shared_ptr<Core> core) {
-    core->idleSince = std::chrono::steady_clock::now();
-    std::shared_ptr<Core> surplus;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto& cores = idle_[path];
-    cores.push_back(std::move(core));
-    if (cores.size() > kMaxIdlePerFile) {
-      surplus = std::move(cores.front());
-      cores.erase(cores.begin());
-    }
-  }
-
-  size_t idleCount() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t n = 0;
-    for (const auto& [path, cores] : idle_) n += cores.size();
-    return n;
-  }
-
- private:
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::vector<std::shared_ptr<Core>>> idle_;
-};
-
-ConnectionPool& pool() {
-  static ConnectionPool instance;
+// Connections by file; one is taken back only while its file is still the one it opened.
+IdlePool<Core>& pool() {
+  static IdlePool<Core> instance(8, std::chrono::seconds(60));
   return instance;
 }
 
@@ -420,7 +367,7 @@ std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutS
   }
   const FileId id{info.st_dev, info.st_ino};
   const int busyMs = (timeoutSeconds > 0 ? timeoutSeconds : 15) * 1000;
-  if (std::shared_ptr<Core> core = pool().take(file, id)) {
+  if (std::shared_ptr<Core> core = pool().take(file, [&](const Core& c) { return c.file == id; })) {
     core->open = true;
     sqlite3_busy_timeout(core->db.get(), busyMs);
     return std::make_shared<SqliteSession>(std::move(core), file);
