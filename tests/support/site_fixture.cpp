@@ -73,6 +73,8 @@ schema::PgLogin adminLogin() {
 // The template database of a schema (and demo data), made by the first test that needs it. The
 // name carries a hash of the SQL, so that a changed schema gets a new template.
 std::string templateDatabase(const schema::PgAdmin& postgres, Database db, bool demo) {
+  static std::map<std::pair<Database, bool>, std::string> known;  // made in this process
+  if (auto found = known.find({db, demo}); found != known.end()) return found->second;
   const std::string sql = schema::postgresSchemaSql(db) + (demo ? schema::demoSql(db) : "");
   char hash[17];
   std::snprintf(hash, sizeof hash, "%016zx", std::hash<std::string>{}(sql));
@@ -93,7 +95,44 @@ std::string templateDatabase(const schema::PgAdmin& postgres, Database db, bool 
     throw;
   }
   postgres.exec("SELECT pg_advisory_unlock(720514)");
-  return name;
+  return known[{db, demo}] = name;
+}
+
+// The shape of a database's schema: its tables, columns, indexes, sequences, functions, keys,
+// triggers and grants.
+const char* const kSchemaFingerprint =
+    "SELECT md5(string_agg(x, '|' ORDER BY x)) FROM ("
+    "SELECT 'c ' || c.relname || ' ' || c.relkind::text || ' ' || coalesce(c.relacl::text, '') || "
+    "' ' "
+    "|| coalesce((SELECT string_agg(a.attname || ' ' || format_type(a.atttypid, a.atttypmod) || "
+    "' ' || a.attnotnull || a.attidentity::text || coalesce(pg_get_expr(d.adbin, d.adrelid), ''), "
+    "',' "
+    "ORDER BY a.attnum) FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND "
+    "d.adnum = a.attnum WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped), '') "
+    "AS x FROM pg_class c WHERE c.relnamespace = 'public'::regnamespace "
+    "UNION ALL SELECT 'f ' || p.oid::regprocedure::text || ' ' || md5(p.prosrc) || "
+    "coalesce(p.proacl::text, '') FROM pg_proc p WHERE p.pronamespace = 'public'::regnamespace "
+    "UNION ALL SELECT 'k ' || conname || ' ' || pg_get_constraintdef(oid) FROM pg_constraint "
+    "WHERE connamespace = 'public'::regnamespace "
+    "UNION ALL SELECT 't ' || t.tgname FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+    "WHERE c.relnamespace = 'public'::regnamespace) s";
+
+// Deletes every row and starts every automatic key at 1 again.
+const char* const kEmptyAllTables =
+    "DO $$ DECLARE r record; BEGIN "
+    "FOR r IN SELECT oid::regclass AS t FROM pg_class WHERE relnamespace = "
+    "'public'::regnamespace AND relkind = 'r' LOOP EXECUTE 'DELETE FROM ' || r.t; END LOOP; "
+    "FOR r IN SELECT oid::regclass AS s FROM pg_class WHERE relnamespace = "
+    "'public'::regnamespace AND relkind = 'S' LOOP PERFORM setval(r.s, 1, false); END LOOP; "
+    "END $$";
+
+// A set of site databases that no other test holds: slot n is kt_slot<n>_kestrin and so on,
+// held by a lock of the connection `server` until it closes (also when a test process dies).
+std::string takeSlot(const schema::PgAdmin& server) {
+  for (int slot = 1;; ++slot) {
+    if (server.value("SELECT pg_try_advisory_lock(720515, " + std::to_string(slot) + ")") == "1")
+      return "kt_slot" + std::to_string(slot) + "_";
+  }
 }
 
 // Databases of one test process are told apart by a counter, of parallel processes by the pid.
@@ -148,25 +187,55 @@ SiteFixture::SiteFixture(Backend backend, bool demo) : backend_(backend) {
     tools::createSite({dir_, kSiteId, kPassword, demo, false, {}});
     return;
   }
-  // kestrinctl's site create is tested as such; here the databases are copies of templates,
-  // which is several times faster than making each from the schema.
-  dbPrefix_ = uniquePrefix();
-  const tools::ServerOptions server = serverOptions(backend_, dbPrefix_);
+  // kestrinctl's site create is tested as such. Here a site without demo data takes a set of
+  // databases that no other test holds, emptied of the last test's rows; other sites get
+  // databases copied from a template. Both are many times faster than making the databases.
   server_ = std::make_unique<schema::PgAdmin>(adminLogin(), "postgres");
+  if (demo) {
+    dbPrefix_ = uniquePrefix();
+  } else {
+    dbPrefix_ = takeSlot(*server_);
+    reused_ = true;
+  }
+  const tools::ServerOptions server = serverOptions(backend_, dbPrefix_);
   for (Database db : {Database::Main, Database::Ingram, Database::TechData}) {
-    const std::string name = schema::quoteName(databaseName(db));
-    server_->exec("CREATE DATABASE " + name + " TEMPLATE " +
-                  schema::quoteName(templateDatabase(*server_, db, demo)));
-    server_->exec("REVOKE ALL ON DATABASE " + name + " FROM PUBLIC; GRANT CONNECT ON DATABASE " +
-                  name + " TO " + schema::quoteName(server.dbUser));
+    if (!reused_ || !emptyDatabase(db)) makeDatabase(db, demo);
   }
   tools::writeSiteConfig(iniFile(),
                          tools::siteConfigText(fs::canonical(dir_).string(), kPassword, server));
 }
 
+void SiteFixture::makeDatabase(Database db, bool demo) {
+  const std::string name = schema::quoteName(databaseName(db));
+  const std::string tmpl = templateDatabase(*server_, db, demo);
+  server_->exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+  server_->exec("CREATE DATABASE " + name + " TEMPLATE " + schema::quoteName(tmpl));
+  server_->exec("REVOKE ALL ON DATABASE " + name + " FROM PUBLIC; GRANT CONNECT ON DATABASE " +
+                name + " TO " + schema::quoteName(pgTestServer().engineUser));
+  // What the schema looks like when made, for the next test that takes these databases.
+  server_->exec("COMMENT ON DATABASE " + name + " IS " +
+                schema::quoteText(tmpl + " " + *admin(db).value(kSchemaFingerprint)));
+}
+
+bool SiteFixture::emptyDatabase(Database db) {
+  const std::string name = databaseName(db);
+  const auto made = server_->value(
+      "SELECT shobj_description(oid, 'pg_database') FROM "
+      "pg_database WHERE datname = " +
+      schema::quoteText(name));
+  if (!made || !made->starts_with(templateDatabase(*server_, db, false) + " ")) return false;
+  // A test that changed the schema leaves databases that are made afresh.
+  if (made->substr(made->find(' ') + 1) != admin(db).value(kSchemaFingerprint)) {
+    admins_.erase(db);
+    return false;
+  }
+  admin(db).exec(kEmptyAllTables);
+  return true;
+}
+
 SiteFixture::~SiteFixture() {
   admins_.clear();
-  if (server_) {
+  if (server_ && !reused_) {
     for (Database db : {Database::Main, Database::Ingram, Database::TechData}) {
       try {
         dropDatabase(db);

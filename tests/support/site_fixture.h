@@ -93,9 +93,13 @@ class SiteFixture {
  private:
   const schema::PgAdmin& admin(Database db) const;
   void dropDatabase(Database db);
+  void makeDatabase(Database db, bool demo);
+  // Empties a reused database; false when it must be made afresh instead.
+  bool emptyDatabase(Database db);
   Backend backend_;
   std::string dir_;
   std::string dbPrefix_;                     // PostgreSQL: prefix of this site's database names
+  bool reused_ = false;                      // PostgreSQL: the databases stay for the next test
   std::unique_ptr<schema::PgAdmin> server_;  // PostgreSQL: on the server's own database
   mutable std::map<Database, std::unique_ptr<schema::PgAdmin>> admins_;
 };
