@@ -200,14 +200,14 @@ std::string techDataConnection(Backend backend, bool large) {
                                      schema::Database::TechData);
 }
 
-void adminExec(Backend backend, bool large, const std::string& sql) {
+void adminExec(Backend backend, bool large, const std::string& database, const std::string& sql) {
   if (backend == Backend::PostgreSQL) {
-    schema::PgAdmin(server().admin, prefix(large) + "techdata").exec(sql);
+    schema::PgAdmin(server().admin, prefix(large) + database).exec(sql);
     return;
   }
   const std::string& dir = large ? largeSite(backend) : demoSite(backend);
   sqlite3* raw = nullptr;
-  sqlite3_open((dir + "/techdata.db").c_str(), &raw);
+  sqlite3_open((dir + "/" + database + ".db").c_str(), &raw);
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
   sqliteExec(raw, sql);
 }

@@ -25,10 +25,11 @@ const std::string& largeSite(Backend backend);
 // Why the PostgreSQL sites cannot be made here, or empty.
 std::string unavailable(Backend backend);
 
-// The connection string of a site's Tech Data database, and the administrative login's (for
-// changes to the schema that the engine's login may not make).
+// The connection string of a site's Tech Data database.
 std::string techDataConnection(Backend backend, bool large);
-void adminExec(Backend backend, bool large, const std::string& sql);
+// Runs `sql` on one of a site's databases ("kestrin", "ingram" or "techdata") with the
+// administrative login (for changes to the schema that the engine's login may not make).
+void adminExec(Backend backend, bool large, const std::string& database, const std::string& sql);
 
 // Makes `folder` the engine's folder; false (and the benchmark skipped) when there is no site.
 bool useSite(benchmark::State& state, Backend backend, const std::string& folder);

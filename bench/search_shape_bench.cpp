@@ -25,7 +25,7 @@ bool useTrigramIndex(benchmark::State& state, Backend backend, bool index) {
     if (index) state.SkipWithError("SQLite has no trigram index");
     return !index;
   }
-  adminExec(backend, true,
+  adminExec(backend, true, "techdata",
             index ? "CREATE INDEX IF NOT EXISTS products_descr_trgm ON products USING gin "
                     "(descr gin_trgm_ops); ANALYZE products"
                   : "DROP INDEX IF EXISTS products_descr_trgm");

@@ -184,6 +184,21 @@ CREATE TABLE vendors (
   name citext NOT NULL
 );
 
+-- Sessions of the shop's page host: the cookie's random id, the key of the session's cart
+-- lines, the logged-on customer, the admin flag and the token that every POST must carry.
+-- created and lastseen are seconds since 1970. The ids are random text compared exactly.
+CREATE TABLE shop_sessions (
+  sessionid  text NOT NULL PRIMARY KEY,
+  cartid     text NOT NULL,
+  customerid citext NOT NULL DEFAULT '',
+  username   citext NOT NULL DEFAULT '',
+  admin      integer NOT NULL DEFAULT 0,
+  token      text NOT NULL,
+  created    bigint NOT NULL,
+  lastseen   bigint NOT NULL
+);
+CREATE INDEX shop_sessions_lastseen ON shop_sessions (lastseen);
+
 CREATE FUNCTION kx_getpref(p_items citext) RETURNS TABLE (descr citext)
 LANGUAGE sql STABLE AS $$
   SELECT descr FROM preferences WHERE items = p_items

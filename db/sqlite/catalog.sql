@@ -38,6 +38,8 @@ CREATE INDEX products_category ON products (cat, grp, vend_code, cost, sub, part
 CREATE INDEX products_vendor ON products (vend_code, cost);
 CREATE INDEX products_grp ON products (grp);
 CREATE INDEX products_manu_part ON products (manu_part);
+-- Products whose description begins with a word (the product page's related items).
+CREATE INDEX products_descr ON products (descr);
 
 CREATE TABLE manuf (
   vend_code TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,

@@ -184,6 +184,21 @@ CREATE TABLE vendors (
   name TEXT NOT NULL COLLATE NOCASE
 );
 
+-- Sessions of the shop's page host: the cookie's random id, the key of the session's cart
+-- lines, the logged-on customer, the admin flag and the token that every POST must carry.
+-- created and lastseen are seconds since 1970.
+CREATE TABLE shop_sessions (
+  sessionid  TEXT NOT NULL PRIMARY KEY,
+  cartid     TEXT NOT NULL,
+  customerid TEXT NOT NULL DEFAULT '',
+  username   TEXT NOT NULL DEFAULT '',
+  admin      INTEGER NOT NULL DEFAULT 0,
+  token      TEXT NOT NULL,
+  created    INTEGER NOT NULL,
+  lastseen   INTEGER NOT NULL
+);
+CREATE INDEX shop_sessions_lastseen ON shop_sessions (lastseen);
+
 INSERT INTO kx_procedures (name, params, body) VALUES
 ('kx_getpref', 1, 'SELECT descr FROM preferences WHERE items = ?1'),
 ('kx_getfilters', 1, 'SELECT cat, items FROM filters WHERE cat = ?1 ORDER BY id'),
@@ -203,3 +218,4 @@ INSERT INTO kx_procedures (name, params, body) VALUES
 ('kx_cartTotal', 1,
  'SELECT coalesce(sum(price * qty), 0) AS subtotal, coalesce(sum(tweight), 0) AS shipweight
     FROM cart WHERE sessionid = ?1');
+

@@ -64,6 +64,24 @@ std::string htmlEscape(std::string_view value) {
   return out;
 }
 
+std::string urlEncode(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (plain || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 0x0F];
+    }
+  }
+  return out;
+}
+
 std::string textBefore(std::string_view s, std::string_view sep) {
   size_t at = s.find(sep);
   return std::string(at == std::string_view::npos ? s : s.substr(0, at));
@@ -110,6 +128,20 @@ bool isRadixLiteral(std::string_view s) {
 }
 
 }  // namespace
+
+size_t utf8Length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+std::string utf8Prefix(std::string_view s, size_t count) {
+  size_t at = 0;
+  for (size_t seen = 0; at < s.size(); ++at) {
+    if ((static_cast<unsigned char>(s[at]) & 0xC0) != 0x80 && seen++ == count) break;
+  }
+  return std::string(s.substr(0, at));
+}
 
 bool isNumeric(std::string_view s) {
   size_t b = 0, e = s.size();

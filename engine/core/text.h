@@ -26,11 +26,22 @@ inline const char* flagText(bool flag) { return flag ? "True" : "False"; }
 // value cannot open a tag or leave its attribute. Values of the database are written as stored.
 std::string htmlEscape(std::string_view value);
 
+// A request value placed into the query of a link, where it may also stand inside a script's
+// string (onClick="javascript:window.location='...'"): every byte but letters, digits and
+// "-_.~/" is written %XX, so the value can end neither the string, the attribute nor the query
+// item. Ordinary part numbers are unchanged.
+std::string urlEncode(std::string_view value);
+
 // Text before the first occurrence of `sep`, or all of `s` when there is none.
 std::string textBefore(std::string_view s, std::string_view sep);
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
 // Splits at every occurrence of `sep` (empty pieces are kept).
 std::vector<std::string> split(std::string_view s, std::string_view sep);
+
+// Characters of UTF-8 text: every byte that does not continue a sequence starts a character.
+size_t utf8Length(std::string_view s);
+// The first `count` characters of UTF-8 text (all of it when it is shorter).
+std::string utf8Prefix(std::string_view s, size_t count);
 
 // The classic numeric test: optional blanks, a sign or "$", digits with optional "," grouping,
 // an optional decimal part and exponent; or a "&H" / "&O" literal. Empty text is not numeric.

@@ -14,8 +14,8 @@ void addMailMethods(MethodTable& t) {
                  CallArgs a(v);
                  return Variant(c.sendEmail(a.text(0), a.text(1), a.text(2), a.text(3), a.flag(4),
                                             a.text(5), a.text(6), a.text(7), a.text(8)));
-               },
-               "smtpserver"});
+               }});
+  t.back().peerPreference = "smtpserver";
 }
 
 }  // namespace kestrin

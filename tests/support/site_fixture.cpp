@@ -268,6 +268,11 @@ std::string SiteFixture::dbFile(Database db) const {
   return dir_ + "/" + schema::catalogName(db) + ".db";
 }
 
+std::string SiteFixture::tracedDatabase(Database db) const {
+  if (backend_ == Backend::SQLite) return dbFile(db);
+  return pgTestServer().server + "/" + databaseName(db);
+}
+
 void SiteFixture::removeDatabase(Database db) {
   if (backend_ == Backend::SQLite) {
     std::error_code ec;
@@ -366,6 +371,43 @@ int32_t errorNumberOf(const std::function<void()>& call) {
     return e.number();
   }
   return 0;
+}
+
+namespace {
+
+std::string shellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream buf;
+  buf << in.rdbuf();
+  return buf.str();
+}
+
+}  // namespace
+
+CommandResult runCommand(const std::vector<std::string>& command,
+                         const std::vector<std::string>& env, const std::string& input) {
+  std::string tmpl = (fs::temp_directory_path() / "kestrin-run-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  const fs::path dir = tmpl;
+  std::ofstream(dir / "in", std::ios::binary) << input;
+  std::string cmd = "env";
+  for (const std::string& e : env) {
+    cmd += e.starts_with('-') ? " -u " + shellQuote(e.substr(1)) : " " + shellQuote(e);
+  }
+  for (const std::string& a : command) cmd += " " + shellQuote(a);
+  cmd +=
+      " <" + (dir / "in").string() + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+  int raw = std::system(cmd.c_str());
+  CommandResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return r;
 }
 
 void SiteTest::SetUp() { setenv("KESTRIN_APP_PATH", site.dir().c_str(), 1); }

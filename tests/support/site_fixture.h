@@ -72,6 +72,8 @@ class SiteFixture {
   std::string databaseName(Database db) const;
   // The SQLite file of a database (SQLite sites only).
   std::string dbFile(Database db) const;
+  // The database as a StatementTrace names it: the SQLite file, or host:port/name on a server.
+  std::string tracedDatabase(Database db) const;
   // Makes a database disappear, as if it had never been made.
   void removeDatabase(Database db);
   // The description and source of the error that opening a removed database gives.
@@ -110,6 +112,19 @@ class SiteTest : public ::testing::Test {
   void SetUp() override;
   SiteFixture site;
 };
+
+// What a program run by a test said and how it ended.
+struct CommandResult {
+  int status = -1;  // the exit status; -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` (program and arguments, each passed as it stands) with the environment settings
+// `env` ("NAME=value"; "-NAME" removes a variable) and `input` on its standard input, and waits
+// for it to end.
+CommandResult runCommand(const std::vector<std::string>& command,
+                         const std::vector<std::string>& env = {}, const std::string& input = "");
 
 // The number of the kestrin::Error that `call` raises, or 0 when it raises none.
 int32_t errorNumberOf(const std::function<void()>& call);

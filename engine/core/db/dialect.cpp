@@ -231,16 +231,30 @@ bool isInteger(const std::vector<Token>& t, size_t i) {
          t[i].text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// 'a' + 'b' between string literals is concatenation.
+// 'a' + 'b' between string literals becomes the one literal 'ab', joined here rather than by the
+// database, so that a pattern such as 'word' + '%' is one literal and LIKE can use an index for its
+// prefix.
 void joinStringLiterals(std::vector<Token>& t) {
+  std::vector<Token> out;
+  out.reserve(t.size());
   for (size_t i = 0; i < t.size(); ++i) {
-    if (!isPunct(t, i, "+")) continue;
-    size_t prev = prevSolid(t, i), next = nextSolid(t, i + 1);
-    if (prev != kNone && t[prev].kind == Tok::String && next < t.size() &&
-        t[next].kind == Tok::String) {
-      t[i].text = "||";
+    if (t[i].kind == Tok::String) {
+      Token joined = t[i];
+      size_t plus = nextSolid(t, i + 1);
+      size_t next = nextSolid(t, plus + 1);
+      while (isPunct(t, plus, "+") && next < t.size() && t[next].kind == Tok::String) {
+        joined.text.pop_back();
+        joined.text += t[next].text.substr(1);
+        i = next;
+        plus = nextSolid(t, i + 1);
+        next = nextSolid(t, plus + 1);
+      }
+      out.push_back(std::move(joined));
+      continue;
     }
+    out.push_back(std::move(t[i]));
   }
+  t = std::move(out);
 }
 
 // "delete t where" gains its "from".

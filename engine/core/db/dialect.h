@@ -3,7 +3,7 @@
 // For every backend:
 //  - a bare procedure call  kx_name 'a','b',3  becomes a ProcedureCall whose arguments are values
 //    (the backend runs the procedure the database holds, with the arguments bound);
-//  - 'a' + 'b' between string literals becomes 'a' || 'b';
+//  - 'a' + 'b' between string literals becomes the one literal 'ab';
 //  - delete t where ...  gains its from;
 //  - N'...' literals lose the prefix;
 //  - select [distinct] top n ...  becomes  select [distinct] ... limit n;

@@ -101,6 +101,18 @@ class eCat {
 
   // ---- Product page ----
 
+  // The body of a product page: item and price, subcategory picture, then for a shop product
+  // (strCustDb) its rich description with the picture gallery or its specification table, the
+  // order form with its options and the buy button of its price option; for a distributor
+  // product its item description file under aPath and its data sheet; then related
+  // subcategories. Continue-on-error: a failing step is skipped and the result ends in the
+  // "::ERROR::" form with the last statement.
+  std::string displayDetail(const std::string& partno, const std::string& aPath = "",
+                            const std::string& strImage = "", bool strCustDb = false,
+                            const std::string& siteID = "", const std::string& sitePassword = "",
+                            const std::string& customerid = "", I2 strPage = 1,
+                            const std::string& strSelectPic = "", const std::string& strPicID = "");
+
   // ---- Cart ----
 
   // ---- Customers and orders ----
@@ -166,6 +178,15 @@ class eCat {
   // ---- Search (internal) ----
 
   // ---- Product page (internal) ----
+
+  // Appends page strPage of a product's picture gallery (nothing when it has no pictures).
+  void displayPictures(const std::string& partno, I2 strPage);
+  // Appends the option selectors of the order form; 1 when at least one was written, else 0.
+  int displayOptions(const std::string& partno, const std::string& strSelectPic,
+                     const std::string& strPicID);
+  // Appends the subcategories of the products whose description begins with `word`.
+  void appendRelatedItems(db::Connection& catalog, const std::string& word, const char* flag,
+                          const std::string& strImage);
 
   // ---- Cart (internal) ----
 

@@ -1,0 +1,232 @@
+#include "shop.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "kestrin/error.h"
+#include "layout.h"
+#include "text.h"
+
+namespace kestrin::shop {
+
+namespace {
+
+constexpr const char* kSessionCookie = "KESTRIN_SESSION";
+
+std::string lowerText(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+void logFailure(const HttpRequest& request, const std::string& what) {
+  std::fprintf(stderr, "kestrin-shop: %s %s: %s\n", request.method.c_str(), request.target.c_str(),
+               what.c_str());
+}
+
+// Adds the token field to every form of `html` that posts, right after its opening tag.
+std::string withTokenFields(const std::string& html, const std::string& field) {
+  std::string lower = lowerText(html);
+  std::string out;
+  size_t from = 0;
+  for (size_t at = lower.find("<form"); at != std::string::npos; at = lower.find("<form", at + 5)) {
+    size_t end = lower.find('>', at);
+    if (end == std::string::npos) break;
+    std::string tag = lower.substr(at, end - at);
+    if (tag.find("method=\"post\"") == std::string::npos &&
+        tag.find("method='post'") == std::string::npos &&
+        tag.find("method=post") == std::string::npos) {
+      continue;
+    }
+    out.append(html, from, end + 1 - from);
+    out += field;
+    from = end + 1;
+  }
+  out.append(html, from, std::string::npos);
+  return out;
+}
+
+}  // namespace
+
+std::string mainConnectionString(const std::string& siteId, const std::string& password) {
+  eCat cat;
+  std::string text = cat.getConnString(siteId, password);
+  if (text.starts_with("Error")) {
+    throw std::runtime_error("cannot use the site '" + siteId + "': " + text);
+  }
+  return text.substr(0, text.find('|'));
+}
+
+// ---- PageContext ----
+
+PageContext::PageContext(Shop& s, const HttpRequest& r)
+    : shop(s),
+      request(r),
+      values(r.query(),
+             r.method == "POST" &&
+                     r.header("content-type").starts_with("application/x-www-form-urlencoded")
+                 ? std::string_view(r.body)
+                 : std::string_view()) {}
+
+const ShopSession* PageContext::session() {
+  if (!session_) {
+    std::string id = cookieValue(request.header("cookie"), kSessionCookie);
+    session_.emplace(id.empty() ? std::nullopt : shop.sessions().find(id));
+  }
+  return *session_ ? &**session_ : nullptr;
+}
+
+ShopSession& PageContext::ensureSession() {
+  if (!session()) {
+    session_->emplace(shop.sessions().create());
+    setCookie((**session_).id);
+  }
+  return **session_;
+}
+
+void PageContext::saveSession(bool renew) {
+  ShopSession& s = ensureSession();
+  shop.sessions().save(s);
+  if (renew) {
+    s = shop.sessions().renew(s);
+    setCookie(s.id);
+  }
+}
+
+void PageContext::endSession() {
+  if (!session()) return;
+  ShopSession& s = **session_;
+  s.customerid.clear();
+  s.username.clear();
+  s.admin = false;
+  saveSession(true);
+}
+
+std::string PageContext::customerId() {
+  const ShopSession* s = session();
+  return s ? s->customerid : std::string();
+}
+
+bool PageContext::isAdmin() {
+  const ShopSession* s = session();
+  return s && s->admin;
+}
+
+bool PageContext::tokenMatches() {
+  const ShopSession* s = session();
+  // Only from the form body: a token in a link would leak through logs and referers.
+  std::vector<std::string> tokens = values.formAll("token");
+  return s && tokens.size() == 1 && sameSecret(tokens.front(), s->token);
+}
+
+std::string PageContext::tokenField() {
+  return "<input type=\"hidden\" name=\"token\" value=\"" + ensureSession().token + "\">";
+}
+
+void PageContext::setCookie(const std::string& id) {
+  cookies_.push_back(std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly; SameSite=Lax");
+}
+
+HttpResponse PageContext::page(const std::string& title, std::string content, int status) {
+  if (content.find("<form") != std::string::npos || content.find("<FORM") != std::string::npos) {
+    content = withTokenFields(content, tokenField());
+  }
+  LayoutInfo info;
+  info.pageTitle = title;
+  const ShopSession* s = session();
+  if (s) {
+    info.customerName = s->username;
+    info.admin = s->admin;
+  }
+  info.searchKeyword = value("keyword");
+  info.searchType = value("sType");
+  HttpResponse r = HttpResponse::html(status, renderLayout(shop.look().get(), info, content));
+  for (const auto& c : cookies_) r.addHeader("Set-Cookie", c);
+  r.setHeader("Cache-Control", "no-store");
+  return r;
+}
+
+HttpResponse PageContext::redirect(const std::string& location) {
+  HttpResponse r = HttpResponse::redirect(location);
+  for (const auto& c : cookies_) r.addHeader("Set-Cookie", c);
+  return r;
+}
+
+// ---- Shop ----
+
+Shop::Shop(ShopConfig config)
+    : config_(std::move(config)),
+      engine_(config_.siteId, config_.password),
+      sessions_(mainConnectionString(config_.siteId, config_.password)),
+      look_(engine_),
+      static_(config_.wwwDir) {
+  sessions_.checkTable();
+  addCatalogPages(*this);
+  addAdminPages(*this);
+  addAdminPrefsPage(*this);
+  addSearchPages(*this);
+  addProductPages(*this);
+  addMailPages(*this);
+}
+
+void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {
+  pages_[lowerText(name)] = {std::move(handler), admin};
+}
+
+HttpResponse Shop::handle(const HttpRequest& request) {
+  std::string path = request.path();
+  if (request.method == "GET" || request.method == "HEAD") {
+    if (auto file = static_.serve(path)) return *file;
+  }
+  std::string name = lowerText(path.substr(path.find_first_not_of('/') == std::string::npos
+                                               ? path.size()
+                                               : path.find_first_not_of('/')));
+  if (name.empty()) name = "default.asp";
+  if (request.method != "GET" && request.method != "HEAD" && request.method != "POST") {
+    HttpResponse r = HttpResponse::text(405, "This method is not allowed here.\n");
+    r.setHeader("Allow", "GET, HEAD, POST");
+    return r;
+  }
+  // The current error belongs to the thread; a request must not inherit one from the last.
+  clearCurrentError();
+  PageContext ctx(*this, request);
+  try {
+    return route(ctx, name);
+  } catch (const BadValue& e) {
+    return HttpResponse::html(
+        400, plainErrorPage("Bad request", "The value \"" + e.value() + "\" of " + e.name() +
+                                               " cannot be used here: " + e.what()));
+  } catch (const Error& e) {
+    logFailure(request, "engine error " + std::to_string(e.number()) + ": " + e.description() +
+                            " (" + e.source() + ")");
+  } catch (const std::exception& e) {
+    logFailure(request, e.what());
+  }
+  return HttpResponse::html(
+      500, plainErrorPage("Sorry, something went wrong",
+                          "This page could not be made just now. The error has been logged; "
+                          "please try again later."));
+}
+
+HttpResponse Shop::route(PageContext& ctx, const std::string& name) {
+  auto it = pages_.find(name);
+  if (it == pages_.end()) {
+    return ctx.page(
+        "Page not found",
+        "<div class=\"error\">There is no page " + htmlEscape(urlDecode(ctx.request.path())) +
+            " in this shop.</div><p><a href=\"default.asp\">Go to the home page</a></p>",
+        404);
+  }
+  if (ctx.isPost() && !ctx.tokenMatches()) {
+    return ctx.page("Form expired",
+                    "<div class=\"error\">This form has expired or did not come from this shop. "
+                    "Please go back, reload the page and send it again.</div>",
+                    403);
+  }
+  if (it->second.admin && !ctx.isAdmin()) {
+    return ctx.redirect("admin.asp?next=" + urlEncode(ctx.request.target.substr(1)));
+  }
+  return it->second.handler(ctx);
+}
+
+}  // namespace kestrin::shop

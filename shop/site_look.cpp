@@ -1,0 +1,112 @@
+#include "site_look.h"
+
+#include <cstdio>
+#include <map>
+
+#include "kestrin/error.h"
+#include "kestrin/methods.h"
+
+namespace kestrin::shop {
+
+namespace {
+// The preferences' "one blank" default means "not set".
+std::string setOrEmpty(const std::string& v) { return v == " " ? std::string() : v; }
+}  // namespace
+
+void applyPageVariables(const SiteLook& look, eCat& cat) {
+  for (const auto& [name, value] : look.pageVariables) {
+    if (const PublicVariable* v = findVariable(name); v && v->set) v->set(cat, Variant(value));
+  }
+}
+
+SiteLook SiteLookCache::read() const {
+  SiteLook look;
+  eCat cat;
+  cat.opendb(true, engine_.siteId(), engine_.password());
+  std::map<std::string, std::string> stored;
+  // A failure that opendb skipped (a missing distributor database) must not turn every
+  // lookup below into its error form.
+  clearCurrentError();
+  try {
+    for (const char* name :
+         {"colorSchema", "dHeadingColor", "dList1Color", "dList2Color", "sHeadingColor",
+          "sCatHeadingColor", "sList1Color", "sList2Color", "scTopColor", "scHeadingColor",
+          "scList1Color", "scList2Color", "optCCProcessor"}) {
+      std::string value = cat.getPref(name, "opendb");
+      if (value != "n/a" && !currentError().isSet()) stored[name] = value;
+    }
+  } catch (const Error& e) {
+    std::fprintf(stderr, "kestrin-shop: the site's preferences cannot be read: error %d: %s\n",
+                 e.number(), e.description().c_str());
+  }
+  cat.closedb();
+  look.title = setOrEmpty(cat.siteTitle);
+  look.company = setOrEmpty(cat.siteCname);
+  look.address = setOrEmpty(cat.siteAddress);
+  look.city = setOrEmpty(cat.siteCity);
+  look.state = setOrEmpty(cat.siteState);
+  look.zip = setOrEmpty(cat.siteZip);
+  look.country = setOrEmpty(cat.siteCountry);
+  look.phone1 = setOrEmpty(cat.sitePhone1);
+  look.phone2 = setOrEmpty(cat.sitePhone2);
+  look.fax = setOrEmpty(cat.siteFax);
+  look.email = setOrEmpty(cat.siteEmail);
+  if (!cat.gfontName.empty()) look.font = cat.gfontName;
+  if (!cat.darkColor.empty()) {
+    look.dark = cat.darkColor;
+    look.group = cat.grpColor;
+    look.category = cat.catColor;
+    look.border = cat.borderColor;
+  }
+  look.scheme = stored["colorSchema"];
+  const std::pair<const char*, std::string> defaults[] = {
+      {"dHeadingColor", look.dark},     {"dList1Color", look.category},
+      {"dList2Color", "#FFFFFF"},       {"sHeadingColor", look.dark},
+      {"sCatHeadingColor", look.group}, {"sList1Color", look.category},
+      {"sList2Color", "#FFFFFF"},       {"scTopColor", look.group},
+      {"scHeadingColor", look.dark},    {"scList1Color", look.category},
+      {"scList2Color", "#FFFFFF"},      {"optCCProcessor", "none"},
+  };
+  for (const auto& [name, fallback] : defaults) {
+    auto it = stored.find(name);
+    look.pageVariables.emplace_back(name, it == stored.end() ? fallback : it->second);
+  }
+  try {
+    eCat menu;
+    look.manufacturerMenu = engine_.text(menu, "displayManufList", {});
+  } catch (const Error& e) {
+    std::fprintf(stderr, "kestrin-shop: the manufacturer menu failed: error %d: %s (%s)\n",
+                 e.number(), e.description().c_str(), e.source().c_str());
+  }
+  return look;
+}
+
+SiteLook SiteLookCache::get() {
+  {
+    std::lock_guard<std::mutex> lock(dataMutex_);
+    if (valid_ && std::chrono::steady_clock::now() - readAt_ < kTtl) return look_;
+  }
+  std::unique_lock<std::mutex> refresh(refreshMutex_, std::try_to_lock);
+  if (!refresh.owns_lock()) {
+    {
+      std::lock_guard<std::mutex> lock(dataMutex_);
+      if (valid_) return look_;
+    }
+    refresh.lock();  // the first look of all: wait for the reader
+    std::lock_guard<std::mutex> lock(dataMutex_);
+    if (valid_) return look_;
+  }
+  SiteLook fresh = read();
+  std::lock_guard<std::mutex> lock(dataMutex_);
+  look_ = fresh;
+  valid_ = true;
+  readAt_ = std::chrono::steady_clock::now();
+  return look_;
+}
+
+void SiteLookCache::invalidate() {
+  std::lock_guard<std::mutex> lock(dataMutex_);
+  valid_ = false;
+}
+
+}  // namespace kestrin::shop
