@@ -190,8 +190,8 @@ CREATE TABLE vendors (
 CREATE TABLE shop_sessions (
   sessionid  text NOT NULL PRIMARY KEY,
   cartid     text NOT NULL,
-  customerid citext NOT NULL DEFAULT '',
-  username   citext NOT NULL DEFAULT '',
+  customerid text NOT NULL DEFAULT '',
+  username   text NOT NULL DEFAULT '',
   admin      integer NOT NULL DEFAULT 0,
   token      text NOT NULL,
   created    bigint NOT NULL,

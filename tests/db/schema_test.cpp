@@ -20,6 +20,12 @@ struct Column {
   std::string type;  // the PostgreSQL type it must have: citext, text, integer, double precision
 };
 
+// SQLite's integers have 64 bits: a column that needs them (seconds since 1970) is bigint on the
+// server.
+bool sameType(const std::string& server, const std::string& wanted) {
+  return server == wanted || (wanted == "integer" && server == "bigint");
+}
+
 struct Procedure {
   int arguments = 0;
   std::string results;  // result column names, lower case, joined by ","
@@ -148,7 +154,7 @@ std::vector<std::string> differences(const Schema& embedded, const Schema& serve
       auto column = serverColumns.find(c.name);
       if (column == serverColumns.end())
         out.push_back(where + "column " + table + "." + c.name + " is missing");
-      else if (column->second != c.type)
+      else if (!sameType(column->second, c.type))
         out.push_back(where + "column " + table + "." + c.name + " is " + column->second +
                       ", not " + c.type);
       serverColumns.erase(c.name);
