@@ -3,14 +3,6 @@
 
 namespace kestrin {
 
-namespace {
-std::vector<MethodArg> withSite(std::vector<MethodArg> args) {
-  args.push_back(textArg("siteID"));
-  args.push_back(textArg("sitePassword"));
-  return args;
-}
-}  // namespace
-
 void addCatalogMethods(MethodTable& t) {
   t.push_back(
       {"displayCat", withSite({requiredText("strGRP"), textArg("strImage"), flagArg("strCustDb")}),

@@ -79,8 +79,10 @@ FilterTerm fullFilterTerm(FilterKind kind) {
 }
 
 std::string filterClause(db::Connection& conn, db::Recordset& rows, std::string& sql,
-                         FilterKind kind, const FilterTerm& term) {
-  sql = std::string("kx_getfilters '") + filterKindName(kind) + "'";
+                         FilterKind kind, const FilterTerm& term, FilterSource source) {
+  sql = std::string(source == FilterSource::Procedure ? "kx_getfilters '"
+                                                      : "select * from filters where cat='") +
+        filterKindName(kind) + "'";
   rows = conn.execute(sql);
   std::string clause;
   for (; !rows.eof(); rows.moveNext()) {
@@ -92,11 +94,12 @@ std::string filterClause(db::Connection& conn, db::Recordset& rows, std::string&
   return clause;
 }
 
-std::string fullFilterClause(db::Connection& conn, db::Recordset& rows, std::string& sql) {
+std::string fullFilterClause(db::Connection& conn, db::Recordset& rows, std::string& sql,
+                             FilterSource source) {
   std::string clause;
   for (FilterKind kind : {FilterKind::GRP, FilterKind::GRPCAT, FilterKind::GRPCATSUB,
                           FilterKind::MANUF, FilterKind::PRODUCT}) {
-    clause += filterClause(conn, rows, sql, kind, fullFilterTerm(kind));
+    clause += filterClause(conn, rows, sql, kind, fullFilterTerm(kind), source);
   }
   return clause;
 }

@@ -28,12 +28,19 @@ FilterTerm menuFilterTerm(FilterKind kind);
 // The term forms of the full clause (listings and searches).
 FilterTerm fullFilterTerm(FilterKind kind);
 
-// Reads the rows of one kind (sql = "kx_getfilters 'KIND'" on `conn`, into `rows`) and returns
-// the terms of every row, in the order returned.
+// Where the rows of a kind are read: through the procedure (sql = "kx_getfilters 'KIND'"), or
+// straight from the table (sql = "select * from filters where cat='KIND'"), as the legacy search
+// reads them.
+enum class FilterSource { Procedure, Table };
+
+// Reads the rows of one kind (on `conn`, into `rows`) and returns the terms of every row, in the
+// order returned.
 std::string filterClause(db::Connection& conn, db::Recordset& rows, std::string& sql,
-                         FilterKind kind, const FilterTerm& term);
+                         FilterKind kind, const FilterTerm& term,
+                         FilterSource source = FilterSource::Procedure);
 
 // The full clause: the kinds GRP, GRPCAT, GRPCATSUB, MANUF, PRODUCT in that order.
-std::string fullFilterClause(db::Connection& conn, db::Recordset& rows, std::string& sql);
+std::string fullFilterClause(db::Connection& conn, db::Recordset& rows, std::string& sql,
+                             FilterSource source = FilterSource::Procedure);
 
 }  // namespace kestrin

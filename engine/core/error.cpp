@@ -1,5 +1,7 @@
 #include "kestrin/error.h"
 
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace kestrin {
@@ -23,6 +25,25 @@ void setCurrentError(const Error& e) {
 }
 
 void clearCurrentError() { tCurrent = ErrorRecord{}; }
+
+Error asError(const std::exception& e) {
+  if (const auto* error = dynamic_cast<const Error*>(&e)) return *error;
+  if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e)) {
+    return Error(kErrOutOfMemory,
+                 "Out of memory: the request needs more memory than the engine can get", "kestrin");
+  }
+  return Error(kErrInternal, std::string("Internal error: ") + e.what(), "kestrin");
+}
+
+Error asError(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(std::move(failure));
+  } catch (const std::exception& e) {
+    return asError(e);
+  } catch (...) {
+    return Error(kErrInternal, "Internal error: a failure of unknown kind", "kestrin");
+  }
+}
 
 void raise(int32_t number, const std::string& description, const std::string& source) {
   throw Error(number, description, source);

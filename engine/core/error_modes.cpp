@@ -1,11 +1,8 @@
 #include "error_modes.h"
 
-namespace kestrin {
+#include "text.h"
 
-Error asError(const std::exception& e) {
-  if (dynamic_cast<const std::bad_alloc*>(&e)) return Error(7, "Out of memory", "kestrin");
-  return Error(51, std::string("Internal error: ") + e.what(), "kestrin");
-}
+namespace kestrin {
 
 std::string endCheck(EndCheckForm form, const std::string& text, const EndCheckParts& parts) {
   const ErrorRecord& err = currentError();
@@ -17,18 +14,20 @@ std::string endCheck(EndCheckForm form, const std::string& text, const EndCheckP
     case EndCheckForm::Listing:
       return text + "::ERROR:" + description + " : " + source;
     case EndCheckForm::SmartSearch:
+      // The statement holds request values: shown escaped, it cannot add markup to the page.
       return text + "::ERROR:" + description + " : " + source + "<br><br><h3>" +
-             std::string(parts.sql) + "</h3>";
+             htmlEscape(parts.sql) + "</h3>";
     case EndCheckForm::Detail:
       return text + "::ERROR::" + description + " : " + source + "<br><br><h2>" +
-             std::string(parts.sql) + "</h2>";
+             htmlEscape(parts.sql) + "</h2>";
     case EndCheckForm::Preference: {
       std::string descr = parts.descr ? parts.descr() : std::string();
-      return text + ":: " + descr + " ::: " + std::string(parts.items) + " ::ERROR:" + description +
+      return text + ":: " + descr + " ::: " + htmlEscape(parts.items) + " ::ERROR:" + description +
              " : " + source;
     }
     case EndCheckForm::ConnString:
-      return "Error :: " + description + "</br>";
+      // The description may name the request's site id (a missing file): echoed escaped.
+      return "Error :: " + htmlEscape(description) + "</br>";
   }
   return text;
 }

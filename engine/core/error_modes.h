@@ -16,9 +16,18 @@
 
 namespace kestrin {
 
-// Any exception as an engine error (foreign exceptions should not happen, but must not escape
-// as something a caller cannot read).
-Error asError(const std::exception& e);
+// Runs `body` so that no failure leaves it but kestrin::Error: the boundary of a method called
+// through the method table.
+template <class Body>
+auto atBoundary(Body&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const Error&) {
+    throw;
+  } catch (...) {
+    throw asError(std::current_exception());
+  }
+}
 
 // Continue-on-error mode: entering clears the current error; a failing step is abandoned, its
 // error becomes the current error, and the method goes on.
@@ -57,12 +66,13 @@ auto withHandler(Body&& body, Cleanup&& cleanup) -> decltype(body()) {
 
 // The error forms of the end-check.
 enum class EndCheckForm {
-  Listing,      // text + "::ERROR:" + description + " : " + source
+  Listing,  // text + "::ERROR:" + description + " : " + source
+  // The statement and the item name hold request values and are HTML-escaped where shown.
   SmartSearch,  // as Listing, then "<br><br><h3>" + sql + "</h3>"
   Detail,      // text + "::ERROR::" + description + " : " + source + "<br><br><h2>" + sql + "</h2>"
   Preference,  // value + ":: " + descr + " ::: " + items + " ::ERROR:" + description + " : " +
                // source
-  ConnString,  // "Error :: " + description + "</br>"
+  ConnString,  // "Error :: " + description (HTML-escaped) + "</br>"
 };
 
 struct EndCheckParts {

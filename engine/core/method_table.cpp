@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "error_modes.h"
 #include "kestrin/error.h"
 #include "text.h"
 
@@ -11,6 +12,11 @@ MethodArg textArg(std::string name, bool optional) {
   return {std::move(name), ArgKind::Text, optional, Variant(std::string())};
 }
 MethodArg requiredText(std::string name) { return textArg(std::move(name), false); }
+std::vector<MethodArg> withSite(std::vector<MethodArg> args) {
+  args.push_back(textArg("siteID"));
+  args.push_back(textArg("sitePassword"));
+  return args;
+}
 MethodArg flagArg(std::string name, bool fallback) {
   return {std::move(name), ArgKind::Flag, true, Variant(fallback)};
 }
@@ -31,9 +37,16 @@ const std::vector<MethodInfo>& engineMethods() {
     addDistributorMethods(t);
     addMailMethods(t);
     addAccountingMethods(t);
+    for (MethodInfo& m : t) m.invoke = atMethodBoundary(std::move(m.invoke));
     return t;
   }();
   return table;
+}
+
+MethodInfo::Invoke atMethodBoundary(MethodInfo::Invoke invoke) {
+  return [invoke = std::move(invoke)](eCat& c, const std::vector<Variant>& values) {
+    return atBoundary([&] { return invoke(c, values); });
+  };
 }
 
 const MethodInfo* findMethod(std::string_view name) {
@@ -56,9 +69,7 @@ Variant convertArgument(ArgKind kind, const std::string& text) {
     case ArgKind::Int16: {
       if (!isNumeric(text))
         raise(kErrTypeMismatch, "Type mismatch: '" + text + "' is not a number", "kestrin");
-      double v = roundHalfEven(Variant(text).number(), 0);
-      if (v < -32768 || v > 32767) raise(kErrOverflow, "Overflow", "kestrin");
-      return Variant(static_cast<int>(v));
+      return Variant(static_cast<int>(toI2(Variant(text).number()).value()));
     }
     case ArgKind::Single:
       if (!isNumeric(text))
@@ -80,10 +91,9 @@ PublicVariable textVariable(std::string name, std::string eCat::*member) {
 }
 
 PublicVariable i2Variable(std::string name, I2 eCat::*member) {
-  return {
-      std::move(name),
-      [member](const eCat& c) { return Variant(static_cast<int>((c.*member).value())); },
-      [member](eCat& c, const Variant& v) { c.*member = I2(static_cast<long long>(v.number())); }};
+  return {std::move(name),
+          [member](const eCat& c) { return Variant(static_cast<int>((c.*member).value())); },
+          [member](eCat& c, const Variant& v) { c.*member = toI2(v.number()); }};
 }
 
 PublicVariable connectionVariable(std::string name, db::Connection eCat::*member) {

@@ -15,7 +15,7 @@ class CallArgs {
   explicit CallArgs(const std::vector<Variant>& values) : values_(values) {}
   std::string text(size_t i) const { return values_.at(i).text(); }
   bool flag(size_t i) const { return values_.at(i).flag(); }
-  I2 i2(size_t i) const { return I2(static_cast<long long>(values_.at(i).number())); }
+  I2 i2(size_t i) const { return toI2(values_.at(i).number()); }
   float single(size_t i) const { return static_cast<float>(values_.at(i).number()); }
   double number(size_t i) const { return values_.at(i).number(); }
 
@@ -28,6 +28,8 @@ MethodArg textArg(std::string name, bool optional = true);
 MethodArg flagArg(std::string name, bool fallback = false);
 MethodArg int16Arg(std::string name, int fallback = 0);
 MethodArg requiredText(std::string name);
+// `args` followed by the optional siteID and sitePassword of a method that opens the session.
+std::vector<MethodArg> withSite(std::vector<MethodArg> args);
 
 using MethodTable = std::vector<MethodInfo>;
 

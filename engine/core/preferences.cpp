@@ -99,17 +99,29 @@ std::string eCat::setPref(const std::string& items, const std::string& descr,
 
   sql = "select * from preferences where items = '" + sqlEscape(name) + "'";
   rstemp = conn.execute(sql);
-  if (rstemp.eof()) {
+  const bool exists = !rstemp.eof();
+  rstemp = db::Recordset();  // the lookup is done; do not hold it open across the write
+  const std::string update = "update preferences set descr='" + sqlEscape(value) +
+                             "' where items='" + sqlEscape(name) + "'";
+  if (exists) {
+    sql = update;
+    conn.execute(sql);
+  } else {
     sql = "insert into preferences (items,descr) values ('" + sqlEscape(name) + "','" +
           sqlEscape(value) + "')";
-  } else {
-    sql = "update preferences set descr='" + sqlEscape(value) + "' where items='" +
-          sqlEscape(name) + "'";
+    try {
+      conn.execute(sql);
+    } catch (const Error& e) {
+      // Another call inserted the same new name between the look-up and this insert: the row
+      // exists now, so this call updates it, as it would have had it looked a moment later.
+      if (e.number() != kErrIntegrity) throw;
+      sql = update;
+      conn.execute(sql);
+    }
   }
-  rstemp = db::Recordset();  // the lookup is done; do not hold it open across the write
-  conn.execute(sql);
 
-  strR = "Preference : <b>" + name + ":" + value + " </b> has been updated successfully!";
+  strR = "Preference : <b>" + htmlEscape(name) + ":" + htmlEscape(value) +
+         " </b> has been updated successfully!";
   closedb();
   return strR;
 }

@@ -27,22 +27,33 @@ std::string companyFileOf(const std::string& line) {
 void eCat::opendb(bool initPref, const std::string& siteID, const std::string& sitePassword) {
   const std::string id = siteID;
   const std::string password = sitePassword;
+  opendbFailure_ = ErrorRecord{};
   ContinueOnError steps;
+  // Each failing step becomes the current error; the first one is also kept as the cause.
+  auto step = [&](auto&& work) {
+    if (!steps.run(work) && !opendbFailure_.isSet()) opendbFailure_ = currentError();
+  };
 
   std::string values[11];
   SiteConfigReader reader(siteConfigPath(getAppPath(), id));
-  for (std::string& value : values) steps.run([&] { value = reader.next(); });
+  for (std::string& value : values) step([&] { value = reader.next(); });
 
-  if (trim(values[0]) != password) return;
+  if (trim(values[0]) != password) {
+    if (!opendbFailure_.isSet()) {
+      opendbFailure_ = {kErrInvalidCall, "The site password is incorrect for site \"" + id + "\".",
+                        "kestrin.opendb"};
+    }
+    return;
+  }
 
-  steps.run([&] { conn.open(values[1]); });
+  step([&] { conn.open(values[1]); });
   connStringIM = values[4];
   connStringTD = values[7];
-  steps.run([&] { connTD.open(connStringTD); });
+  step([&] { connTD.open(connStringTD); });
   CompanyFile = companyFileOf(values[10]);
 
-  steps.run([&] { applyColorScheme(getPref("colorSchema", "opendb", id, password)); });
-  if (initPref) steps.run([&] { prefsInit(); });
+  step([&] { applyColorScheme(getPref("colorSchema", "opendb", id, password)); });
+  if (initPref) step([&] { prefsInit(); });
 
   noRecords = false;
   strR.clear();

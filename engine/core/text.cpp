@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "kestrin/error.h"
+
 namespace kestrin {
 
 std::string trim(std::string_view s) {
@@ -192,7 +194,9 @@ double val(std::string_view s) {
     char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(compact[1])));
     int base = kind == 'H' ? 16 : kind == 'O' ? 8 : 0;
     if (base == 0) return 0;
-    long long v = 0;
+    // At most 32 bits, whatever the number of digits (leading zeros are free).
+    constexpr uint64_t kLargest = 0xFFFFFFFFu;
+    uint64_t v = 0;
     for (size_t i = 2; i < compact.size(); ++i) {
       int d = std::isxdigit(static_cast<unsigned char>(compact[i]))
                   ? (isDigit(compact[i])
@@ -200,7 +204,8 @@ double val(std::string_view s) {
                          : std::toupper(static_cast<unsigned char>(compact[i])) - 'A' + 10)
                   : 99;
       if (d >= base) break;
-      v = v * base + d;
+      v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+      if (v > kLargest) raise(kErrOverflow, "Overflow", "kestrin");
     }
     return static_cast<double>(v);
   }

@@ -47,7 +47,8 @@ std::string utf8Prefix(std::string_view s, size_t count);
 // an optional decimal part and exponent; or a "&H" / "&O" literal. Empty text is not numeric.
 bool isNumeric(std::string_view s);
 // The classic leading-number reading: blanks are skipped, reading stops at the first character
-// that cannot continue a number; no number gives 0.
+// that cannot continue a number; no number gives 0. A "&H" / "&O" literal above 32 bits raises
+// the overflow error (6); long decimal digit strings read as the nearest double.
 double val(std::string_view s);
 
 // Rounds to `digits` decimals, exact ties going to the even neighbour.

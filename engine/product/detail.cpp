@@ -204,9 +204,8 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
   if (word) steps.run([&] { appendRelatedItems(strCustDb ? conn : connTD, *word, flag, image); });
 
   steps.run([&] { closedb(); });
-  const std::string shownSql = htmlEscape(sql);
   EndCheckParts parts;
-  parts.sql = shownSql;
+  parts.sql = sql;  // the end-check shows it escaped
   return endCheck(EndCheckForm::Detail, strR, parts);
 }
 

@@ -1,8 +1,14 @@
 // getPref, setPref, prefsInit and the colour schemes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "kestrin/ecat.h"
 #include "site_fixture.h"
+#include "text.h"
 
 namespace kestrin {
 namespace {
@@ -73,13 +79,80 @@ TEST_F(PreferencesTest, QuotesAreStoredIntactAndNeverChangeTheStatement) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.items);
-    EXPECT_EQ(set(c.items, c.descr), std::string("Preference : <b>") + c.items + ":" + c.descr +
+    // The confirmation shows the name and value as given, escaped for the page it goes into.
+    EXPECT_EQ(set(c.items, c.descr), "Preference : <b>" + htmlEscape(c.items) + ":" +
+                                         htmlEscape(c.descr) +
                                          " </b> has been updated successfully!");
     EXPECT_EQ(get(c.items), c.descr);
     EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items = 'keep'"),
               "me");
   }
   EXPECT_EQ(site.value(Database::Main, "select count(*) from preferences"), "7");
+}
+
+TEST_F(PreferencesTest, RequestValuesInTheConfirmationCannotAddMarkup) {
+  EXPECT_EQ(
+      set("<b>x", "<script>alert(1)</script>"),
+      "Preference : <b>&lt;b&gt;x:&lt;script&gt;alert(1)&lt;/script&gt; </b> has been updated "
+      "successfully!");
+  EXPECT_EQ(get("<b>x"), "<script>alert(1)</script>");  // stored as given
+}
+
+TEST_F(PreferencesTest, GetPrefErrorFormEscapesTheRequestedName) {
+  site.setPreference("<i>n", "v");
+  site.setPreference("colorSchema", "blue");
+  std::filesystem::remove(site.dbFile(Database::TechData));  // opendb records a failure
+  cat.opendb(false, SiteFixture::kSiteId, SiteFixture::kPassword);
+  EXPECT_EQ(cat.getPref("<i>n", "opendb"),
+            "v:: v ::: &lt;i&gt;n ::ERROR:Cannot open database \"techdata.db\": the file does not "
+            "exist. : kestrin.SQLite");
+  cat.closedb();
+}
+
+TEST_F(PreferencesTest, EightProcessesSettingTheSameNewItemsAllSucceed) {
+  // Every process sets the same new names in the same order, so most look-ups find no row
+  // while another process is about to insert it.
+  constexpr int kProcesses = 8;
+  constexpr int kItems = 50;
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      close(go[1]);
+      char c;
+      (void)!read(go[0], &c, 1);  // returns at end of file: all children start together
+      int failures = 0;
+      for (int i = 0; i < kItems; ++i) {
+        try {
+          eCat child;
+          child.setPref("race" + std::to_string(i), "set by " + std::to_string(p),
+                        SiteFixture::kSiteId, SiteFixture::kPassword);
+        } catch (...) {
+          ++failures;
+        }
+      }
+      _exit(failures);  // no static destructors in a forked copy of the test
+    }
+    children.push_back(pid);
+  }
+  close(go[0]);
+  close(go[1]);
+  int failures = 0;
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    failures += WEXITSTATUS(status);
+  }
+  EXPECT_EQ(failures, 0) << "of " << kProcesses * kItems << " calls";
+  EXPECT_EQ(site.value(Database::Main, "select count(*) from preferences where items like 'race%'"),
+            std::to_string(kItems));
+  for (int i = 0; i < kItems; ++i) {
+    EXPECT_EQ(get("race" + std::to_string(i)).substr(0, 7), "set by ");
+  }
 }
 
 TEST_F(PreferencesTest, EveryColourSchemeAndAnUnknownOne) {

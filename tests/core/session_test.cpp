@@ -235,6 +235,40 @@ TEST_F(SessionTest, GetConnStringJoinsFourFields) {
   EXPECT_EQ(cat.getConnString(SiteFixture::kSiteId, "x"), "Error: site password is incorrect ..!");
   EXPECT_EQ(cat.getConnString(SiteFixture::kSiteId, ""),
             "Error :: File not found: kestrin.ini</br>");
+  // The site id comes from the request: echoed, it is escaped.
+  EXPECT_EQ(cat.getConnString("<img src=x onerror=alert(1)>", ""),
+            "Error :: File not found: &lt;img src=x onerror=alert(1)&gt;.ini</br>");
+}
+
+TEST_F(SessionTest, OpendbKeepsItsFirstFailureForTheCaller) {
+  eCat cat;
+  cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword);
+  EXPECT_FALSE(cat.opendbFailure().isSet());
+  cat.closedb();
+
+  cat.opendb(false, SiteFixture::kSiteId, "wrong");
+  EXPECT_EQ(cat.opendbFailure().number, kErrInvalidCall);
+  EXPECT_EQ(cat.opendbFailure().description,
+            "The site password is incorrect for site \"kestrin\".");
+  EXPECT_FALSE(currentError().isSet());  // the wrong password itself is no error
+
+  std::filesystem::remove(site.dbFile(Database::Main));
+  std::filesystem::remove(site.dbFile(Database::TechData));
+  cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword);
+  EXPECT_EQ(cat.opendbFailure().description,
+            "Cannot open database \"kestrin.db\": the file does not exist.");
+  EXPECT_NE(currentError().description, cat.opendbFailure().description);  // later failures
+  try {
+    cat.getPref("gfontName", "opendb");
+    ADD_FAILURE() << "answered on a closed connection";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), kErrObjectClosed);
+  }
+  EXPECT_EQ(cat.opendbFailure().source, "kestrin.SQLite");
+
+  std::filesystem::remove(site.iniFile());
+  cat.opendb(true, SiteFixture::kSiteId, "");
+  EXPECT_EQ(cat.opendbFailure().description, "File not found: kestrin.ini");
 }
 
 TEST_F(SessionTest, GetConnStringTrimsTheTechDataAndIngramLines) {
@@ -290,6 +324,13 @@ TEST(ErrorModelTest, EndCheckForms) {
                {.sql = {}, .descr = [] { return std::string("blue"); }, .items = " colorSchema"}),
       "blue:: blue :::  colorSchema ::ERROR:no such table: t : kestrin.SQLite");
   EXPECT_EQ(endCheck(EndCheckForm::ConnString, "ignored"), "Error :: no such table: t</br>");
+
+  // Statements and names from the request are shown escaped.
+  EXPECT_EQ(
+      endCheck(EndCheckForm::Detail, "r", {.sql = "select '<b>'", .descr = {}, .items = {}}),
+      "r::ERROR::no such table: t : kestrin.SQLite<br><br><h2>select &#39;&lt;b&gt;&#39;</h2>");
+  EXPECT_EQ(endCheck(EndCheckForm::SmartSearch, "r", {.sql = "<i>", .descr = {}, .items = {}}),
+            "r::ERROR:no such table: t : kestrin.SQLite<br><br><h3>&lt;i&gt;</h3>");
   clearCurrentError();
 }
 

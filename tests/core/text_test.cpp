@@ -4,6 +4,9 @@
 
 #include <cmath>
 
+#include "kestrin/error.h"
+#include "kestrin/variant.h"
+
 namespace kestrin {
 namespace {
 
@@ -52,6 +55,26 @@ TEST(TextTest, ValReadsTheLeadingNumber) {
     SCOPED_TRACE(c.text);
     EXPECT_DOUBLE_EQ(val(c.text), c.value);
   }
+}
+
+TEST(TextTest, RadixLiteralsAboveThirtyTwoBitsOverflowWhateverTheirLength) {
+  EXPECT_DOUBLE_EQ(val("&HFFFFFFFF"), 4294967295.0);
+  EXPECT_DOUBLE_EQ(val("&O37777777777"), 4294967295.0);
+  EXPECT_DOUBLE_EQ(val("&H00000000000000000000001F"), 31);  // leading zeros cost nothing
+  for (const char* text : {"&H100000000", "&HFFFFFFFFFFFFFFFFFFFF", "&O40000000000",
+                           "&O7777777777777777777777", "&h7fffffffffffffffffffffffffffffff"}) {
+    SCOPED_TRACE(text);
+    EXPECT_TRUE(isNumeric(text));
+    try {
+      val(text);
+      ADD_FAILURE() << "no overflow";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), kErrOverflow);
+    }
+  }
+  // Long decimal strings are doubles, as the classic reading gives them.
+  EXPECT_DOUBLE_EQ(val("99999999999999999999"), 1e20);
+  EXPECT_DOUBLE_EQ(Variant("99999999999999999999").number(), 1e20);
 }
 
 TEST(TextTest, MoneyAndCountFormats) {

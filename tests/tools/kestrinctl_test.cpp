@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -195,8 +196,8 @@ TEST_F(KestrinctlTest, SetPrefAndGetPrefRoundTripAQuote) {
           site());
   ASSERT_EQ(set.status, 0) << set.err;
   EXPECT_EQ(set.out,
-            "Preference : <b>siteCname:O'Brien's; delete from preferences; -- </b> has been "
-            "updated successfully!\n"
+            "Preference : <b>siteCname:O&#39;Brien&#39;s; delete from preferences; -- </b> has "
+            "been updated successfully!\n"
             "sql=insert into preferences (items,descr) values ('siteCname','O''Brien''s; delete "
             "from preferences; --')\n");
   EXPECT_EQ(run({"call", "getPref", "items=siteCname", "siteID=kestrin", "sitePassword=tolvaro27"},
@@ -225,9 +226,50 @@ TEST_F(KestrinctlTest, FailedCallPrintsTheErrorAndExitsOne) {
       run({"call", "getPref", "items=gfontName", "siteID=kestrin", "sitePassword=wrong"}, site());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
+  // The error says what failed; the cause that opendb met first follows it.
   EXPECT_EQ(r.err,
             "Error 3704: Operation is not allowed when the object is closed.\nSource: "
-            "kestrin.Connection\n");
+            "kestrin.Connection\n"
+            "Cause (first failure recorded by opendb): Error 5: The site password is incorrect "
+            "for site \"kestrin\".\nSource: kestrin.opendb\n");
+}
+
+TEST_F(KestrinctlTest, TheFirstCauseOfAFailedOpenFollowsTheError) {
+  ASSERT_EQ(createSite().status, 0);
+  struct Case {
+    std::string name;
+    std::function<void()> breakSite;
+    std::string cause;
+  };
+  const std::string ini = site() + "/kestrin.ini";
+  const Case cases[] = {
+      {"missing configuration file", [&] { fs::remove(ini); },
+       "Cause (first failure recorded by opendb): Error 53: File not found: kestrin.ini\n"
+       "Source: kestrin\n"},
+      {"garbage connection string",
+       [&] {
+         std::string text = slurp(ini);
+         size_t from = text.find("\r\n") + 2;
+         text.replace(from, text.find("\r\n", from) - from, "garbage");
+         std::ofstream(ini, std::ios::trunc | std::ios::binary) << text;
+       },
+       "Cause (first failure recorded by opendb): Error -2147467259: The connection string is not "
+       "valid: 'garbage' is not a setting.\nSource: kestrin.Connection\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(createSite({"--force"}).status, 0);
+    c.breakSite();
+    CommandResult r = run(
+        {"call", "getPref", "items=gfontName", "siteID=kestrin",
+         "sitePassword=" + std::string(c.name == "missing configuration file" ? "" : "tolvaro27")},
+        site());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "Error 3704: Operation is not allowed when the object is closed.\nSource: "
+              "kestrin.Connection\n" +
+                  c.cause);
+  }
 }
 
 TEST_F(KestrinctlTest, PriceFactorsPrintInShortestForm) {
@@ -270,6 +312,21 @@ TEST_F(KestrinctlTest, SixteenBitArgumentsAreChecked) {
           site());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("iPageCurrent=32766"), std::string::npos);
+
+  // Long digit strings and radix literals of any length are the overflow error, never a C++
+  // integer overflow.
+  for (const char* page :
+       {"99999999999999999999", "&HFFFFFFFFFFFFFFFFFFFF", "&O7777777777777777777777", "1e400"}) {
+    SCOPED_TRACE(page);
+    r = run({"call", "displayItems", "grp=A1", "cat=010", std::string("page=") + page,
+             "siteID=kestrin", "sitePassword=tolvaro27"},
+            site());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error 6: Overflow\nSource: kestrin\n");
+  }
+  r = run({"call", "getAppPath", "--set", "iPageCurrent=99999999999999999999"}, site());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 6: Overflow\nSource: kestrin\n");
 }
 
 TEST_F(KestrinctlTest, UsageErrorsNameWhatIsValid) {

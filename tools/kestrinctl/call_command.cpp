@@ -150,13 +150,13 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return 2;
   }
 
+  eCat cat;
   try {
     std::vector<Variant> values;
     for (const MethodArg& a : method->args) {
       auto it = call.values.find(a.name);
       values.push_back(it == call.values.end() ? a.fallback : convertArgument(a.kind, it->second));
     }
-    eCat cat;
     for (const auto& [v, value] : call.set) findVariable(v)->set(cat, Variant(value));
 
     Variant result;
@@ -176,9 +176,18 @@ int runCall(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (const std::string& v : call.show)
       out << v << '=' << findVariable(v)->get(cat).text() << '\n';
     return 0;
-  } catch (const Error& e) {
+  } catch (...) {
+    // The method boundary turns every failure into an engine error; the conversions and
+    // variable setters here get the same treatment.
+    const Error e = asError(std::current_exception());
     err << "Error " << e.number() << ": " << e.description() << '\n'
         << "Source: " << e.source() << '\n';
+    const ErrorRecord& cause = cat.opendbFailure();
+    if (cause.isSet() && (cause.number != e.number() || cause.description != e.description())) {
+      err << "Cause (first failure recorded by opendb): Error " << cause.number << ": "
+          << cause.description << '\n'
+          << "Source: " << cause.source << '\n';
+    }
     return 1;
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "call_command.h"
+#include "kestrin/error.h"
 #include "site_create.h"
 #include "site_migrate.h"
 
@@ -134,10 +135,7 @@ int runSiteCommand(const std::string& name, int (*command)(const std::vector<std
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
     return args.empty() ? 2 : 0;
@@ -155,4 +153,17 @@ int main(int argc, char** argv) {
     return runSiteCommand("migrate", siteMigrate, {args.begin() + 2, args.end()});
   std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (...) {
+    // Whatever failed, say so and exit 1 rather than abort.
+    const kestrin::Error e = kestrin::asError(std::current_exception());
+    std::cerr << "kestrinctl: Error " << e.number() << ": " << e.description() << '\n';
+    return 1;
+  }
 }

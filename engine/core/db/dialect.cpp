@@ -172,7 +172,8 @@ std::optional<ProcedureCall> parseCall(const std::vector<Token>& t) {
         call.args.emplace_back(unquote(v.text));
       } else if (v.kind == Tok::Number) {
         std::string n = sign + v.text;
-        if (n.find_first_of(".eE") == std::string::npos && n.size() < 18) {
+        // Up to 15 digits an integer stays exact as a double too, wherever it is read back.
+        if (n.find_first_of(".eE") == std::string::npos && v.text.size() <= 15) {
           call.args.emplace_back(static_cast<int64_t>(std::stoll(n)));
         } else {
           call.args.emplace_back(val(n));

@@ -8,6 +8,8 @@
 // methods turn into their own result.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "kestrin/db.h"
@@ -99,6 +101,45 @@ class eCat {
 
   // ---- Search ----
 
+  // The guided search: action "display" lists the groups of a main category ("Computers", ...
+  // "Training"); action "search" lists the products of the chosen group narrowed by the filter
+  // form's choices, sorted by `orderby` ("descr", "vend_code", "cost"; anything else by
+  // description). Another action gives an empty fragment.
+  std::string SmartSearch(const std::string& action, const std::string& pGroup = "",
+                          const std::string& grp = "", const std::string& cat = "",
+                          const std::string& subcat = "", const std::string& manuf = "",
+                          const std::string& prodline = "", const std::string& orderby = "",
+                          I2 page = 0, const std::string& customerid = "", bool strCustDb = false,
+                          I2 FeaturedPage = 0, const std::string& siteID = "",
+                          const std::string& sitePassword = "");
+  // Appends the smart search's filter form to strR and returns empty text. Uses the session
+  // that the caller opened.
+  std::string ViewFilters(const std::string& grp = "", const std::string& cat = "",
+                          const std::string& subcat = "", const std::string& manuf = "",
+                          const std::string& prodline = "", const std::string& orderby = "",
+                          bool strCustDb = false);
+  // One page of the products matching a search (sType "manuf", "keyword" or "all"), limited to
+  // `grp` when set. strFrom "search": called by search inside its session, which it neither
+  // opens nor closes, and the search is not logged.
+  std::string searchII(const std::string& keyword, const std::string& sType, const std::string& grp,
+                       I2 page = 0, const std::string& strIP = "",
+                       const std::string& customerid = "", bool strCustDb = false,
+                       I2 FeaturedPage = 0, const std::string& strFrom = "",
+                       const std::string& siteID = "", const std::string& sitePassword = "");
+  // The product groups and content pages matching a search, as links; logs the search when
+  // `page` is 0. A failing step closes the session and answers with what was built.
+  std::string search(const std::string& keyword, const std::string& sType, I2 page = 0,
+                     const std::string& strIP = "", const std::string& customerid = "",
+                     bool strCustDb = false, const std::string& siteID = "",
+                     const std::string& sitePassword = "");
+  // The legacy one-step search: each matching group with its priced products, one group a page
+  // (strCustDb: the featured list, twenty groups a page). Without siteID and sitePassword it
+  // opens the default site, as the classic pages call it.
+  std::string search_old(const std::string& keyword, const std::string& sType, I2 page = 0,
+                         const std::string& strIP = "", const std::string& customerid = "",
+                         bool strCustDb = false, const std::string& siteID = "",
+                         const std::string& sitePassword = "");
+
   // ---- Product page ----
 
   // The body of a product page: item and price, subcategory picture, then for a shop product
@@ -118,6 +159,27 @@ class eCat {
   // ---- Customers and orders ----
 
   // ---- Distributor stock ----
+
+  // The stock block of the cart's first step, appended to strR: the item, its price and the
+  // real-time stock statement with its Backorder and Buy Now actions. A distributor product
+  // (strCustDb False) is asked at Tech Data through the exchange files under aPath/admin/tdo,
+  // waiting five seconds for the exchange agent's answer, and at Ingram Micro. Runs in the
+  // caller's open session; returns empty text.
+  std::string RealInventory(const std::string& partno, const std::string& aPath,
+                            const std::string& customerid = "", bool strCustDb = false);
+  // Writes the part's stock request file; a failure is appended to strR, not raised.
+  void CreateThefile(const std::string& partno, const std::string& aPath);
+  // Deletes the part's response file and request file, each where it exists.
+  void DeleteTheFile(const std::string& partno, const std::string& aPath);
+  // The quantity available at Ingram Micro as decimal text, or "Error". The server and the
+  // reseller's account are the site preferences imServer, imCustomerNumber, imBranch and
+  // imPassword, read in the caller's open session.
+  std::string getQty(const std::string& part_num);
+
+  // The wait between writing a stock request and reading its answer: a real sleep unless
+  // replaced (tests replace it, and may write the answer meanwhile).
+  using StockWait = std::function<void(std::chrono::milliseconds)>;
+  void setStockWait(StockWait wait);
 
   // ---- Mail ----
 
@@ -158,6 +220,12 @@ class eCat {
   // The folder the engine was loaded from (KESTRIN_APP_PATH overrides it).
   std::string getAppPath();
 
+  // The first failure the last opendb recorded (an unreadable configuration file, a database
+  // that did not open, a bad connection string), or the wrong site password it met; number 0
+  // when it met none. A method that then fails on the closed connection (3704) reports only that;
+  // kestrinctl prints this cause after the error and the page host logs it.
+  const ErrorRecord& opendbFailure() const { return opendbFailure_; }
+
  private:
   // Appends one page of the listing statement in `sql` to strR as the product results table.
   void displayResults(const std::string& nextLink, const std::string& prevLink,
@@ -177,6 +245,12 @@ class eCat {
 
   // ---- Search (internal) ----
 
+  // Counts a search in the search-word log under its log code: a new row with qty 1, or qty + 1
+  // and the new referer. `lookUpReferer` reads the referer column too (as the keyword search
+  // does). Clears the current error afterwards.
+  void logSearchWord(const std::string& keyword, const std::string& code,
+                     const std::string& referer, bool lookUpReferer);
+
   // ---- Product page (internal) ----
 
   // Appends page strPage of a product's picture gallery (nothing when it has no pictures).
@@ -194,6 +268,11 @@ class eCat {
 
   // ---- Distributor stock (internal) ----
 
+  // Appends the stock statement of a part from the shop's count or the distributors' answers.
+  // Never fails: a failing step is recorded as the current error and skipped.
+  void ReadTheFile(const std::string& partno, const std::string& aPath, bool strCustDb);
+  StockWait stockWait_;
+
   // ---- Mail (internal) ----
 
   // ---- Accounting (internal) ----
@@ -204,6 +283,8 @@ class eCat {
   db::Connection& catalogConn(bool strCustDb);
   // Runs `sql` on `c` (forward-only result).
   db::Recordset run(db::Connection& c);
+
+  ErrorRecord opendbFailure_;
 };
 
 }  // namespace kestrin

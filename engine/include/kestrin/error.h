@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -12,11 +13,18 @@ namespace kestrin {
 // Well-known error numbers of the engine's runtime.
 inline constexpr int32_t kErrInvalidCall = 5;     // invalid procedure call or argument
 inline constexpr int32_t kErrOverflow = 6;        // overflow
+inline constexpr int32_t kErrOutOfMemory = 7;     // out of memory
+inline constexpr int32_t kErrSubscript = 9;       // subscript out of range
 inline constexpr int32_t kErrTypeMismatch = 13;   // type mismatch
+inline constexpr int32_t kErrInternal = 51;       // internal error
 inline constexpr int32_t kErrBadFileName = 52;    // bad file name or number
 inline constexpr int32_t kErrFileNotFound = 53;   // file not found
+inline constexpr int32_t kErrDiskFull = 61;       // disk full
 inline constexpr int32_t kErrPastEndOfFile = 62;  // input past end of file
+inline constexpr int32_t kErrPermission = 70;     // permission denied
 inline constexpr int32_t kErrPathAccess = 75;     // path/file access error
+inline constexpr int32_t kErrPathNotFound = 76;   // path not found
+inline constexpr int32_t kErrObjectNotSet = 91;   // object variable not set
 
 // Error numbers of the database layer (the classic data-access numbers).
 inline constexpr int32_t kErrNoCurrentRecord = 3021;   // BOF or EOF is true
@@ -25,6 +33,7 @@ inline constexpr int32_t kErrObjectClosed = 3704;      // operation not allowed 
 inline constexpr int32_t kErrObjectOpen = 3705;        // operation not allowed on an open object
 inline constexpr int32_t kErrProvider = -2147467259;   // provider failure (open, file, lock)
 inline constexpr int32_t kErrStatement = -2147217900;  // statement rejected by the database
+inline constexpr int32_t kErrIntegrity = -2147217873;  // a key or constraint would be violated
 
 class Error : public std::runtime_error {
  public:
@@ -52,6 +61,12 @@ struct ErrorRecord {
 const ErrorRecord& currentError();
 void setCurrentError(const Error& e);
 void clearCurrentError();
+
+// Any failure as an engine error (foreign exceptions should not happen, but must not reach a
+// caller as something it cannot read): an Error stays as it is; out of memory (std::bad_alloc,
+// std::length_error) is error 7; any other exception is error 51 with its own text.
+Error asError(const std::exception& e);
+Error asError(std::exception_ptr failure);
 
 // Throws Error(number, description, source).
 [[noreturn]] void raise(int32_t number, const std::string& description, const std::string& source);

@@ -31,4 +31,8 @@ class I2 {
   int16_t value_ = 0;
 };
 
+// The classic conversion of a number to a 16-bit integer: halves round to the even neighbour;
+// NaN, infinities and values outside -32768 .. 32767 raise the overflow error (6).
+I2 toI2(double value);
+
 }  // namespace kestrin

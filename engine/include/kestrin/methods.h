@@ -22,6 +22,17 @@ struct MethodArg {
   Variant fallback;  // the value an omitted optional argument takes
 };
 
+// The outside peer a method talks to, for callers that run methods in bulk (the hostile-input
+// test) and must neither wait for a real peer nor reach one.
+enum class OutsidePeer {
+  None,
+  ExchangeFolder,  // reads, writes or deletes files in the exchange folder aPath/admin/tdo
+  ExchangeAgent,   // as ExchangeFolder, then waits five seconds for the exchange agent's answer
+                   // (eCat::setStockWait replaces the wait); may also ask the price server
+  PriceServer,     // connects to the price-and-availability server of the site preference
+                   // imServer (no connection without it)
+};
+
 struct MethodInfo {
   std::string name;
   std::vector<MethodArg> args;
@@ -29,15 +40,21 @@ struct MethodInfo {
   // False for methods that rely on their caller having opened the databases: a caller that
   // stands in for a page runs them between opendb (preferences loaded) and closedb.
   bool opensItself = true;
-  // Calls the method with one value per argument, in order, each already of its kind.
-  std::function<Variant(eCat&, const std::vector<Variant>&)> invoke;
+  // Calls the method with one value per argument, in order, each already of its kind. Every
+  // failure leaves it as kestrin::Error: out of memory as error 7, any other foreign exception as
+  // error 51 (the table wraps each row's function with atMethodBoundary).
+  using Invoke = std::function<Variant(eCat&, const std::vector<Variant>&)>;
+  Invoke invoke;
   // For a method that talks to an outside peer: the site preference naming that peer
   // ("host[:port]"). A caller that must not reach the outside (a test) points it at a local
   // stand-in first.
   std::string peerPreference{};
+  OutsidePeer outsidePeer = OutsidePeer::None;
 };
 
 const std::vector<MethodInfo>& engineMethods();
+// `invoke` made to fail only with kestrin::Error.
+MethodInfo::Invoke atMethodBoundary(MethodInfo::Invoke invoke);
 // Exact, case-sensitive name as the interface spells it; nullptr when there is none.
 const MethodInfo* findMethod(std::string_view name);
 

@@ -281,6 +281,20 @@ TEST_F(DatabaseTest, FailingStatementsKeepWhatTheDatabaseSaid) {
   EXPECT_NE(lastError.find("syntax error"), std::string::npos) << lastError;
 }
 
+TEST_F(DatabaseTest, AViolatedKeyIsAnIntegrityErrorAndTheConnectionGoesOn) {
+  conn.execute("insert into preferences (items, descr) values ('k', 'first')");
+  EXPECT_EQ(errorOf([&] {
+              conn.execute("insert into preferences (items, descr) values ('K', 'second')");
+            }),
+            kErrIntegrity);
+  const bool sqlite = site.backend() == testing::Backend::SQLite;
+  EXPECT_NE(lastError.find(sqlite ? "UNIQUE constraint failed" : "(SQLSTATE 23505)"),
+            std::string::npos)
+      << lastError;
+  conn.execute("update preferences set descr='second' where items='K'");
+  EXPECT_EQ(site.value(Database::Main, "select descr from preferences"), "second");
+}
+
 TEST_F(DatabaseTest, TwoConnectionsReadAndWriteOneDatabase) {
   addManufacturers(3);
   Connection other;

@@ -99,8 +99,9 @@ bool connectionLost(const char* sqlstate) {
   return s.starts_with("08") || s.starts_with("57P");
 }
 
-// Raises the error of a failed result: a lost connection is a provider error, anything else a
-// statement error with the server's message and SQLSTATE.
+// Raises the error of a failed result: a lost connection is a provider error, a violated key or
+// constraint (SQLSTATE class 23) an integrity error, anything else a statement error; each with
+// the server's message and SQLSTATE.
 [[noreturn]] void raiseResult(const Core& core, const PGresult* result) {
   const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
   const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
@@ -115,7 +116,8 @@ bool connectionLost(const char* sqlstate) {
           kSource);
   }
   if (state) message += std::string(" (SQLSTATE ") + state + ")";
-  raise(kErrStatement, message, kSource);
+  const bool integrity = state && std::string_view(state).starts_with("23");
+  raise(integrity ? kErrIntegrity : kErrStatement, message, kSource);
 }
 
 bool succeeded(const PGresult* r) {

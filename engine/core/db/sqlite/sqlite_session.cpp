@@ -31,6 +31,8 @@ using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
 int32_t errorNumberFor(int code) {
   switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+      return kErrIntegrity;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
     case SQLITE_CANTOPEN:
