@@ -229,7 +229,17 @@ void createPostgresDatabase(const PgLogin& admin, const std::string& name, Datab
     on.exec("REVOKE ALL ON SCHEMA public FROM PUBLIC; GRANT USAGE ON SCHEMA public TO " + user +
             "; GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + user +
             "; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + user +
-            "; GRANT EXECUTE ON ALL FUNCTIONS IN SCHEMA public TO " + user);
+            "; GRANT EXECUTE ON ALL FUNCTIONS IN SCHEMA public TO " + user +
+            // Tables that this login adds later (an upgrade) are the engine's to use too.
+            "; ALTER DEFAULT PRIVILEGES IN SCHEMA public GRANT SELECT, INSERT, UPDATE, DELETE ON "
+            "TABLES TO " +
+            user +
+            "; ALTER DEFAULT PRIVILEGES IN SCHEMA public GRANT USAGE ON "
+            "SEQUENCES TO " +
+            user +
+            "; ALTER DEFAULT PRIVILEGES IN SCHEMA public GRANT EXECUTE "
+            "ON FUNCTIONS TO " +
+            user);
     if (demo) {
       on.exec(demoSql(db));
       on.exec("ANALYZE");

@@ -409,6 +409,48 @@ void nullsAsClassic(std::vector<Token>& t) {
   }
 }
 
+// A statement "select distinct ..." without an order of its own is ordered by all its columns:
+// the classic server and SQLite find distinct rows by sorting or by walking an index, and pages
+// show them in that order, while the server's hashing would give them in any order.
+void orderDistinct(std::vector<Token>& t) {
+  const size_t first = nextSolid(t, 0);
+  if (!isWord(t, first, "select") || !isWord(t, nextSolid(t, first + 1), "distinct")) return;
+  static constexpr std::array<std::string_view, 9> kOrdered = {
+      "order", "limit", "offset", "fetch", "union", "intersect", "except", "for", "into"};
+  size_t columns = 1, end = t.size();
+  bool inSelectList = true;
+  int depth = 0;
+  for (size_t i = first; i < t.size(); ++i) {
+    if (isPunct(t, i, "(")) ++depth;
+    if (isPunct(t, i, ")")) --depth;
+    if (depth != 0) continue;
+    if (isPunct(t, i, ";")) {
+      if (nextSolid(t, i + 1) < t.size()) return;  // a batch: left as it stands
+      end = i;
+      break;
+    }
+    if (t[i].kind == Tok::Word) {
+      for (std::string_view w : kOrdered) {
+        if (isWord(t, i, w)) return;
+      }
+      if (isWord(t, i, "from")) inSelectList = false;
+    }
+    if (inSelectList && isPunct(t, i, ",")) ++columns;
+    if (inSelectList && isPunct(t, i, "*")) return;
+  }
+  while (end > 0 && t[end - 1].kind == Tok::Gap) --end;
+  std::vector<Token> order = {
+      {Tok::Gap, " "}, {Tok::Word, "ORDER"}, {Tok::Gap, " "}, {Tok::Word, "BY"}, {Tok::Gap, " "}};
+  for (size_t c = 1; c <= columns; ++c) {
+    if (c > 1) {
+      order.push_back({Tok::Punct, ","});
+      order.push_back({Tok::Gap, " "});
+    }
+    order.push_back({Tok::Number, std::to_string(c)});
+  }
+  t.insert(t.begin() + static_cast<std::ptrdiff_t>(end), order.begin(), order.end());
+}
+
 bool isComparison(const std::vector<Token>& t, size_t i) {
   static constexpr std::array<std::string_view, 7> kOps = {"=", "<>", "!=", "<", ">", "<=", ">="};
   if (i >= t.size() || t[i].kind != Tok::Punct) return false;
@@ -485,6 +527,7 @@ TranslatedSql translateClassicSql(std::string_view sql, SqlFlavor flavor) {
   topToLimit(t);
   if (flavor == SqlFlavor::PostgreSQL) {
     foldQuotedNames(t);
+    orderDistinct(t);
     nullsAsClassic(t);
     likeWithoutCase(t);
     untypeComparedIntegers(t);

@@ -17,6 +17,8 @@
 //  - [name] and "name" become "name" in lower case, the case of the server's names;
 //  - each ORDER BY item gains NULLS FIRST (ascending) or NULLS LAST (descending): NULL sorts
 //    as the lowest value, as on the classic server and SQLite.
+//  - a select distinct without ORDER BY, limit or compound part is ordered by all its columns
+//    (ORDER BY 1, 2, ...), the order in which a sorting distinct gives its rows.
 // Integer division, NULL and empty text behave alike on every backend and need no rewriting.
 // Text inside string literals is never changed.
 #pragma once
