@@ -109,14 +109,17 @@ Element::Element(Aggregate* parent, const char* name) : name_(name) {
   if (parent) parent->children_.push_back(this);
 }
 
+void Element::noValue() const {
+  raise(kErrInvalidCall, std::string("The field ") + elementName() + " has no value", kSource);
+}
+
 void StringType::SetValue(std::string value) {
   value_ = std::move(value);
   set_ = true;
 }
 
 const std::string& StringType::GetValue() const {
-  if (!set_)
-    raise(kErrInvalidCall, std::string("The field ") + elementName() + " has no value", kSource);
+  if (!set_) noValue();
   return value_;
 }
 
@@ -135,8 +138,7 @@ void BoolType::SetValue(bool value) {
 }
 
 bool BoolType::GetValue() const {
-  if (!set_)
-    raise(kErrInvalidCall, std::string("The field ") + elementName() + " has no value", kSource);
+  if (!set_) noValue();
   return value_;
 }
 
@@ -156,8 +158,7 @@ void NumberType::SetValue(double value) {
 }
 
 double NumberType::GetValue() const {
-  if (!set_)
-    raise(kErrInvalidCall, std::string("The field ") + elementName() + " has no value", kSource);
+  if (!set_) noValue();
   return value_;
 }
 
@@ -192,8 +193,7 @@ void DateType::SetValue(int year, int month, int day) {
 }
 
 const std::string& DateType::GetValue() const {
-  if (value_.empty())
-    raise(kErrInvalidCall, std::string("The field ") + elementName() + " has no value", kSource);
+  if (value_.empty()) noValue();
   return value_;
 }
 
@@ -235,5 +235,9 @@ void RequestBody::write(XmlOut& out) const {
 }
 
 void HostQuery::write(XmlOut&) const {}
+
+void InvoiceQuery::write(XmlOut& out) const {
+  for (const Element* c : children()) c->write(out);
+}
 
 }  // namespace kestrin::qbxml

@@ -85,6 +85,9 @@ ItemNonInventoryAdd& MsgSetRequest::AppendItemNonInventoryAddRq() {
 }
 VendorAdd& MsgSetRequest::AppendVendorAddRq() { return append<VendorAdd>("VendorAddRq"); }
 InvoiceAdd& MsgSetRequest::AppendInvoiceAddRq() { return append<InvoiceAdd>("InvoiceAddRq"); }
+InvoiceQuery& MsgSetRequest::AppendInvoiceQueryRq() {
+  return append<InvoiceQuery>("InvoiceQueryRq");
+}
 
 std::string MsgSetRequest::ToXMLString() const {
   pugi::xml_document doc;

@@ -132,7 +132,9 @@ CREATE TABLE customer (
   ceaccountn text,
   ceabarouti text
 );
-CREATE INDEX customer_username ON customer (username);
+-- Usernames are unique (as text compares: without regard to case), so that two registrations
+-- of one name at the same moment cannot both succeed.
+CREATE UNIQUE INDEX customer_username ON customer (username);
 
 CREATE TABLE orderinfo (
   orderid     citext NOT NULL PRIMARY KEY,
@@ -180,8 +182,19 @@ CREATE TABLE orderdetail (
 );
 CREATE INDEX orderdetail_order ON orderdetail (detailid);
 
+-- Filled outside the system; a row may lack its name (the vendor export stops at it).
 CREATE TABLE vendors (
-  name citext NOT NULL
+  name citext
+);
+
+-- Orders the accounting link server has sent to QuickBooks as invoices: a row is written
+-- ("sending") just before an invoice is sent and completed ("exported", with the invoice's TxnID)
+-- when QuickBooks accepts it, so that no order is booked twice.
+CREATE TABLE qb_invoice_journal (
+  orderid  citext NOT NULL PRIMARY KEY,
+  txnid    text,
+  status   text,
+  exported text
 );
 
 -- Sessions of the shop's page host: the cookie's random id, the key of the session's cart

@@ -132,7 +132,9 @@ CREATE TABLE customer (
   ceaccountn TEXT,
   ceabarouti TEXT
 );
-CREATE INDEX customer_username ON customer (username);
+-- Usernames are unique (as text compares: without regard to case), so that two registrations
+-- of one name at the same moment cannot both succeed.
+CREATE UNIQUE INDEX customer_username ON customer (username);
 
 CREATE TABLE orderinfo (
   orderid     TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
@@ -180,8 +182,19 @@ CREATE TABLE orderdetail (
 );
 CREATE INDEX orderdetail_order ON orderdetail (detailid);
 
+-- Filled outside the system; a row may lack its name (the vendor export stops at it).
 CREATE TABLE vendors (
-  name TEXT NOT NULL COLLATE NOCASE
+  name TEXT COLLATE NOCASE
+);
+
+-- Orders the accounting link server has sent to QuickBooks as invoices: a row is written
+-- ("sending") just before an invoice is sent and completed ("exported", with the invoice's TxnID)
+-- when QuickBooks accepts it, so that no order is booked twice.
+CREATE TABLE qb_invoice_journal (
+  orderid  TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
+  txnid    TEXT,
+  status   TEXT,
+  exported TEXT
 );
 
 -- Sessions of the shop's page host: the cookie's random id, the key of the session's cart
@@ -218,4 +231,3 @@ INSERT INTO kx_procedures (name, params, body) VALUES
 ('kx_cartTotal', 1,
  'SELECT coalesce(sum(price * qty), 0) AS subtotal, coalesce(sum(tweight), 0) AS shipweight
     FROM cart WHERE sessionid = ?1');
-

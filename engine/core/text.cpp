@@ -286,6 +286,13 @@ std::string plainMoney(double value) {
 
 std::string displayMoney(double value) { return groupDigits(fixed2(value)); }
 
+std::string fixedTwo(double value) { return fixed2(value); }
+
+double finiteNumber(double value) {
+  if (!std::isfinite(value)) raise(kErrOverflow, "Overflow", "kestrin");
+  return value;
+}
+
 std::string countText(double value) {
   char buf[512];
   std::snprintf(buf, sizeof buf, "%.0f", value);

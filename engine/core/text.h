@@ -58,6 +58,12 @@ double roundHalfEven(double value, int digits);
 std::string plainMoney(double value);
 // Display money: two decimals, digit grouping, leading zero ("2,048.50", "0.50").
 std::string displayMoney(double value);
+// Two decimals, no grouping, leading zero ("1500.00", "0.50"): weights in SQL texts.
+std::string fixedTwo(double value);
+// `value` when it is finite; otherwise raises overflow (6). A number written bare into a
+// statement goes through this first, so that "inf" or "nan" can never stand where a number
+// is expected.
+double finiteNumber(double value);
 // Whole count with digit grouping ("1,500").
 std::string countText(double value);
 

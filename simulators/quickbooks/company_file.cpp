@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
@@ -246,7 +248,15 @@ CompanyFile::CompanyFile(const std::string& path) : path_(path) {
           kSource);
   };
   std::error_code ec;
-  if (path.empty() || !fs::is_regular_file(path, ec)) cannotOpen("the file does not exist.");
+  if (path.empty() || path.find('\0') != std::string::npos || !fs::is_regular_file(path, ec)) {
+    cannotOpen("the file does not exist.");
+  }
+  // Only a database file is opened as one: SQLite would treat other files as its own.
+  char magic[16] = {};
+  std::ifstream(path, std::ios::binary).read(magic, sizeof magic);
+  if (std::memcmp(magic, "SQLite format 3", sizeof magic) != 0) {
+    cannotOpen("it is not a company file.");
+  }
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
   db_.reset(raw);

@@ -318,6 +318,26 @@ class Processor {
     return {};
   }
 
+  // The invoices with the RefNumber asked for (all of them without one); lines only when
+  // IncludeLineItems is true. None: status 1, as QuickBooks answers an empty query.
+  Status invoiceQuery(const pugi::xml_node& rq, pugi::xml_node rs) {
+    const pugi::xml_node ref = rq.child("RefNumber");
+    const bool lines = std::string_view(rq.child_value("IncludeLineItems")) == "true";
+    int found = 0;
+    for (const StoredElement& e : file_.elements({"Invoice"})) {
+      if (ref && e.name != ref.child_value()) continue;
+      pugi::xml_document doc;
+      doc.load_string(e.ret.c_str(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+      pugi::xml_node ret = rs.append_copy(doc.document_element());
+      if (!lines) {
+        while (pugi::xml_node line = ret.child("InvoiceLineRet")) ret.remove_child(line);
+      }
+      ++found;
+    }
+    if (found == 0) return {1, "A query request did not find a matching object in QuickBooks"};
+    return {};
+  }
+
   Status addListElement(const RequestRule& rule, const pugi::xml_node& body, pugi::xml_node rs) {
     if (auto s = checkValues(body, rule.fields)) return *s;
     const std::string name = body.child_value("Name");
@@ -472,6 +492,8 @@ std::string processRequest(CompanyFile& file, const std::string& request) {
     if (!endsWith(name, "Rq")) parseError(std::string(name) + " is not a request");
     if (name == "HostQueryRq") {
       checkStructure(rq, {}, "HostQueryRq");
+    } else if (name == "InvoiceQueryRq") {
+      checkStructure(rq, invoiceQueryFields(), "InvoiceQueryRq");
     } else if (const RequestRule* rule = findRequestRule(name)) {
       const FieldRule body{rule->body, K::Group, 0, true, {}, rule->fields};
       checkStructure(rq, std::span(&body, 1), std::string(name));
@@ -496,6 +518,8 @@ std::string processRequest(CompanyFile& file, const std::string& request) {
     Status status;
     if (name == "HostQueryRq") {
       status = processor.hostQuery(rs);
+    } else if (name == "InvoiceQueryRq") {
+      status = processor.invoiceQuery(rq, rs);
     } else if (const RequestRule* rule = findRequestRule(name)) {
       pugi::xml_node body = rq.child(std::string(rule->body).c_str());
       status = rule->nameSpace.empty() ? processor.addInvoice(*rule, body, rs)

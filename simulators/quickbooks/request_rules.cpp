@@ -159,7 +159,14 @@ constexpr RequestRule kRequests[] = {
     {"InvoiceAddRq", "InvoiceAdd", "Invoice", "Invoice", "", "InvoiceRet", kInvoiceAdd},
 };
 
+constexpr FieldRule kInvoiceQuery[] = {
+    text("RefNumber", 11),
+    flag("IncludeLineItems"),
+};
+
 }  // namespace
+
+std::span<const FieldRule> invoiceQueryFields() { return kInvoiceQuery; }
 
 const RequestRule* findRequestRule(std::string_view request) {
   for (const RequestRule& r : kRequests) {

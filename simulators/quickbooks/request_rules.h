@@ -50,4 +50,7 @@ struct RequestRule {
 // The rule of an add request by its element name, or null.
 const RequestRule* findRequestRule(std::string_view request);
 
+// The elements of an InvoiceQueryRq the simulator answers: RefNumber, IncludeLineItems.
+std::span<const FieldRule> invoiceQueryFields();
+
 }  // namespace kestrin::qbsim

@@ -1,11 +1,8 @@
 // The qbXML layer: request texts (golden files, well-formed for xmllint), value forms, escaping,
 // response parsing and the session manager's call order.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -17,21 +14,16 @@
 namespace kestrin::qbxml {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::errorNumberOf;
 using testing::expectGolden;
 
 // Runs xmllint --noout on `text`; returns its exit status and what it said.
 std::pair<int, std::string> xmllint(const std::string& text) {
-  std::string dir = (fs::temp_directory_path() / "qbxml-lint-XXXXXX").string();
-  if (!mkdtemp(dir.data())) return {-1, "mkdtemp failed"};
-  std::ofstream(dir + "/request.xml", std::ios::binary) << text;
-  std::string cmd = "xmllint --noout " + dir + "/request.xml > " + dir + "/out 2>&1";
-  int raw = std::system(cmd.c_str());
-  std::ifstream in(dir + "/out");
-  std::string said((std::istreambuf_iterator<char>(in)), {});
-  fs::remove_all(dir);
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, said};
+  testing::TempDir temp("qbxml-lint");
+  const std::string file = temp.path() + "/request.xml";
+  std::ofstream(file, std::ios::binary) << text;
+  testing::CommandResult r = testing::runCommand({"xmllint", "--noout", file});
+  return {r.status, r.err};
 }
 
 struct GoldenCase {
@@ -42,6 +34,8 @@ struct GoldenCase {
 // The requests the exports send, filled as they fill them.
 const GoldenCase kGoldenCases[] = {
     {"accounting/golden/host_query.xml", [](MsgSetRequest& rq) { rq.AppendHostQueryRq(); }},
+    {"accounting/golden/invoice_query.xml",
+     [](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S10001"); }},
     {"accounting/golden/customer_add.xml",
      [](MsgSetRequest& rq) {
        CustomerAdd& c = rq.AppendCustomerAddRq();

@@ -1,6 +1,5 @@
 // The qbsim command line, run as a user runs it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
@@ -14,21 +13,14 @@ using kestrin::testing::runCommand;
 
 class QbsimTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "qbsim-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    file_ = dir_ + "/shop.qbw";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   CommandResult qbsim(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), QBSIM_PATH);
     return runCommand(args, {}, input);
   }
 
-  std::string dir_;
-  std::string file_;
+  kestrin::testing::TempDir temp_{"qbsim-cli"};
+  const std::string dir_ = temp_.path();
+  const std::string file_ = dir_ + "/shop.qbw";
 };
 
 const char* const kTwoCustomers =

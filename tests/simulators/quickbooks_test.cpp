@@ -26,14 +26,7 @@ using testing::errorNumberOf;
 
 class CompanyFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "qbsim-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    file_ = dir_ + "/company.qbw";
-    createCompanyFile(file_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { createCompanyFile(file_); }
 
   // Sends one request set in a session of its own and returns the responses.
   std::shared_ptr<qbxml::MsgSetResponse> send(const std::function<void(MsgSetRequest&)>& fill,
@@ -60,8 +53,9 @@ class CompanyFileTest : public ::testing::Test {
     return processRequest(f, text);
   }
 
-  std::string dir_;
-  std::string file_;
+  testing::TempDir temp_{"qbsim-test"};
+  const std::string dir_ = temp_.path();
+  const std::string file_ = dir_ + "/company.qbw";
 };
 
 void addCustomer(MsgSetRequest& rq, const std::string& name) {
@@ -404,6 +398,36 @@ TEST_F(CompanyFileTest, InvoicesAreStoredWithTheirLinesAndReferences) {
   EXPECT_EQ(lines, 2);
   CompanyFile f(file_);
   EXPECT_EQ(names(f, {"Invoice"}), std::vector<std::string>{"S10001"});
+}
+
+TEST_F(CompanyFileTest, InvoiceQueryFindsAnInvoiceByItsReferenceNumber) {
+  auto added = send([](MsgSetRequest& rq) {
+    addCustomer(rq, "Jane M Porter");
+    qbxml::InvoiceAdd& inv = rq.AppendInvoiceAddRq();
+    inv.CustomerRef.FullName.SetValue("Jane M Porter");
+    inv.RefNumber.SetValue("S10001");
+    qbxml::InvoiceLineAdd& a = inv.ORInvoiceLineAddList.Append().InvoiceLineAdd;
+    a.Desc.SetValue("Handling");
+    a.Amount.SetValue(4.5);
+  });
+  const std::string txn = added->ResponseList.GetAt(1).Detail->field("TxnID").GetValue();
+  const Response found =
+      one([](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S10001"); });
+  ASSERT_EQ(found.StatusCode, 0) << found.StatusMessage;
+  EXPECT_EQ(found.Detail->field("TxnID").GetValue(), txn);
+  EXPECT_FALSE(found.Detail->field("InvoiceLineRet").IsSet());  // lines only when asked for
+  const Response withLines = one([](MsgSetRequest& rq) {
+    qbxml::InvoiceQuery& q = rq.AppendInvoiceQueryRq();
+    q.RefNumber.SetValue("S10001");
+    q.IncludeLineItems.SetValue(true);
+  });
+  EXPECT_EQ(withLines.Detail->field("InvoiceLineRet/Desc").GetValue(), "Handling");
+  const Response none =
+      one([](MsgSetRequest& rq) { rq.AppendInvoiceQueryRq().RefNumber.SetValue("S99999"); });
+  EXPECT_EQ(none.StatusCode, 1);
+  EXPECT_EQ(none.StatusSeverity, "Info");
+  EXPECT_EQ(none.StatusMessage, "A query request did not find a matching object in QuickBooks");
+  EXPECT_FALSE(none.Detail);
 }
 
 TEST_F(CompanyFileTest, StopOnErrorLeavesTheLaterRequestsUnanswered) {

@@ -390,11 +390,21 @@ std::string slurp(const fs::path& p) {
 
 }  // namespace
 
+TempDir::TempDir(const std::string& prefix) {
+  std::string tmpl = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
 CommandResult runCommand(const std::vector<std::string>& command,
                          const std::vector<std::string>& env, const std::string& input) {
-  std::string tmpl = (fs::temp_directory_path() / "kestrin-run-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  const fs::path dir = tmpl;
+  TempDir temp("kestrin-run");
+  const fs::path dir = temp.path();
   std::ofstream(dir / "in", std::ios::binary) << input;
   std::string cmd = "env";
   for (const std::string& e : env) {
@@ -404,10 +414,7 @@ CommandResult runCommand(const std::vector<std::string>& command,
   cmd +=
       " <" + (dir / "in").string() + " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
   int raw = std::system(cmd.c_str());
-  CommandResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
-  std::error_code ec;
-  fs::remove_all(dir, ec);
-  return r;
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
 }
 
 void SiteTest::SetUp() { setenv("KESTRIN_APP_PATH", site.dir().c_str(), 1); }

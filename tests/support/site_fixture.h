@@ -113,6 +113,19 @@ class SiteTest : public ::testing::Test {
   SiteFixture site;
 };
 
+// A fresh folder of its own for a test (mkdtemp), removed with all it holds when the object goes.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& prefix = "kestrin-test");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // What a program run by a test said and how it ended.
 struct CommandResult {
   int status = -1;  // the exit status; -1 when the program did not exit normally

@@ -5,7 +5,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "company_file.h"
+#include "kestrin/error.h"
 #include "pg_admin.h"
+#include "schema.h"
 
 namespace kestrin::tools {
 
@@ -38,10 +41,25 @@ void checkSetting(const std::string& what, const std::string& value) {
     throw std::runtime_error(what + " must not begin or end with a blank");
 }
 
+// The demo site's QuickBooks company file, kept by the company-file simulator (in the site folder
+// on either backend).
+std::string companyFile(const std::string& dir) { return dir + "/company.qbw"; }
+
+void makeCompanyFile(const std::string& dir) {
+  std::error_code ec;
+  fs::remove(companyFile(dir), ec);
+  try {
+    qbsim::createCompanyFile(companyFile(dir));
+  } catch (const Error& e) {
+    throw std::runtime_error(e.description());
+  }
+}
+
 void createSqliteSite(const std::string& dir, const std::string& ini, const SiteOptions& options) {
   std::error_code ec;
   std::vector<std::string> existing;
   if (fs::exists(ini)) existing.push_back(ini);
+  if (options.demo && fs::exists(companyFile(dir))) existing.push_back(companyFile(dir));
   for (schema::Database db : kDatabases) {
     std::string file = dir + "/" + schema::catalogName(db) + ".db";
     if (fs::exists(file)) existing.push_back(file);
@@ -193,6 +211,7 @@ void createSite(const SiteOptions& options) {
   const std::string ini = dir + "/" + options.siteId + ".ini";
   if (!onServer) {
     createSqliteSite(dir, ini, options);
+    if (options.demo) makeCompanyFile(dir);
     // The configuration file comes last: a site is usable only once its databases are complete.
     writeSiteConfig(ini, siteConfigText(dir, options.password, options.server));
     return;
@@ -200,7 +219,12 @@ void createSite(const SiteOptions& options) {
   const bool iniExists = fs::exists(ini);
   if (iniExists && !options.force)
     throw std::runtime_error("a site already exists here (use --force to replace it):\n  " + ini);
+  if (options.demo && fs::exists(companyFile(dir)) && !options.force) {
+    throw std::runtime_error("a site already exists here (use --force to replace it):\n  " +
+                             companyFile(dir));
+  }
   ServerDatabases databases(options.server, options.demo, options.force, iniExists ? ini : "");
+  if (options.demo) makeCompanyFile(dir);
   writeSiteConfig(ini, siteConfigText(dir, options.password, options.server));
   databases.keep();
 }

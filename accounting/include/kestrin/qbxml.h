@@ -85,6 +85,7 @@ class MsgSetRequest {
   ItemNonInventoryAdd& AppendItemNonInventoryAddRq();
   VendorAdd& AppendVendorAddRq();
   InvoiceAdd& AppendInvoiceAddRq();
+  InvoiceQuery& AppendInvoiceQueryRq();
 
   int QBXMLVersionMajor() const { return major_; }
   int QBXMLVersionMinor() const { return minor_; }

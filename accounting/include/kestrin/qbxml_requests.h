@@ -34,6 +34,8 @@ class Element {
  protected:
   // `parent` may be null for the body of a request and the lines of a list.
   Element(Aggregate* parent, const char* name);
+  // Reading a field that was never set is an error, as it is in QBFC.
+  [[noreturn]] void noValue() const;
 
  private:
   const char* name_;
@@ -44,7 +46,6 @@ class StringType : public Element {
  public:
   StringType(Aggregate* parent, const char* name) : Element(parent, name) {}
   void SetValue(std::string value);
-  // The value set; reading a field that was never set is an error, as it is in QBFC.
   const std::string& GetValue() const;
   bool IsSet() const override { return set_; }
   void Unset();
@@ -199,6 +200,16 @@ class HostQuery : public RequestBody {
  public:
   HostQuery() : RequestBody("HostQuery") {}
   void write(XmlOut& out) const override;  // the request element stays empty
+};
+
+// InvoiceQueryRq: the invoices with a reference number. A query has no body element of its own:
+// its filter and options stand directly in the request.
+class InvoiceQuery : public RequestBody {
+ public:
+  InvoiceQuery() : RequestBody("InvoiceQuery") {}
+  StringType RefNumber{this, "RefNumber"};
+  BoolType IncludeLineItems{this, "IncludeLineItems"};
+  void write(XmlOut& out) const override;
 };
 
 class CustomerAdd : public RequestBody {

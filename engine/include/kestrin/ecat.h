@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "kestrin/db.h"
@@ -18,6 +19,14 @@
 #include "kestrin/variant.h"
 
 namespace kestrin {
+
+namespace qbxml {
+class QBSessionManager;
+class MsgSetRequest;
+}  // namespace qbxml
+namespace accounting {
+struct ExportHost;
+}  // namespace accounting
 
 class eCat {
  public:
@@ -156,7 +165,102 @@ class eCat {
 
   // ---- Cart ----
 
+  // Changes the cart of `sessionid` by step and lists it: "1" shows the product with its price and
+  // real-time stock (or a warning when the cart already holds it), "1a" the form that changes a
+  // line's quantity, "2" adds the product at its price with its shipping weight and the nine
+  // chosen option ids, "2a" sets a line's quantity (0 removes it). Another step code does
+  // nothing. A quantity below the step's minimum answers with the quantity message alone; an
+  // error current at the end gives the "::ERROR:" form.
+  std::string cartADD(const std::string& steps, const std::string& partno, I2 qty,
+                      const std::string& sessionid, const std::string& aPath = "",
+                      const std::string& action = "", const std::string& customerid = "",
+                      bool strCustDb = false, const std::string& siteID = "",
+                      const std::string& sitePassword = "", bool strPci = false, I2 prSizes = 0,
+                      I2 prColors = 0, I2 prStyles = 0, I2 prTextures = 0, I2 prFlavors = 0,
+                      I2 prPackaging = 0, I2 prSingle = 0, I2 prGender = 0, I2 prPicture = 0);
+  // The cart table alone, in its own session (a text variant).
+  Variant cartDisplayOnly(const std::string& sessionid, const std::string& action = "",
+                          const std::string& steps = "", const std::string& xDescr = "",
+                          const std::string& siteID = "", const std::string& sitePassword = "",
+                          bool strPci = false, bool strNoShip = false);
+  // Appends the cart table of `sessionid` to strR (lines with their options, Change and Remove
+  // links, total and shipping weight; fewer on the checkout steps "3b" and "4" and the "CC"
+  // description code) and returns empty text. Uses the caller's open session.
+  std::string CartDisplay(const std::string& sessionid, const std::string& strSteps = "",
+                          const std::string& strXDescription = "", const std::string& action = "",
+                          bool strPci = false, bool strNoShip = false);
+  // "subtotal|weight" of the cart, or "Failed" when kx_cartTotal gives no row.
+  std::string cartTotal(const std::string& sessionid, const std::string& siteID = "",
+                        const std::string& sitePassword = "");
+  // The cart's lines for an order confirmation, as HTML (<br>) or text (CR LF); "Error" when an
+  // error is current at the end.
+  std::string CartListItems(const std::string& sessionid, bool isHTML,
+                            const std::string& siteID = "", const std::string& sitePassword = "");
+
   // ---- Customers and orders ----
+
+  // Registers an account under a free username (compared without regard to case) with the next
+  // customer id and a markup row of rate 0 (mRate is not used): "Passed|" + id, or the "is
+  // taken" message when the username exists; an error current at the end gives the "::ERROR:"
+  // form. Two registrations at once never receive the same id.
+  std::string AddCustomer(const std::string& username, const std::string& Password,
+                          const std::string& cname = "", const std::string& fname = "",
+                          const std::string& mname = "", const std::string& lname = "",
+                          const std::string& address = "", const std::string& city = "",
+                          const std::string& state = "", const std::string& zip = "",
+                          const std::string& Country = "", const std::string& phone = "",
+                          const std::string& fax = "", const std::string& EMAIL = "",
+                          const std::string& mRate = "", const std::string& egroup = "",
+                          const std::string& siteID = "", const std::string& sitePassword = "");
+  // Rewrites every contact, card and bank column of an account (an omitted argument empties its
+  // column); false when an error is current at the end. An unknown id changes nothing.
+  bool UpdateCustomer(const std::string& customerid, const std::string& cname = "",
+                      const std::string& fname = "", const std::string& mname = "",
+                      const std::string& lname = "", const std::string& address = "",
+                      const std::string& city = "", const std::string& state = "",
+                      const std::string& zip = "", const std::string& Country = "",
+                      const std::string& phone = "", const std::string& fax = "",
+                      const std::string& EMAIL = "", const std::string& cctype = "",
+                      const std::string& CCNumber = "", const std::string& CCExpire = "",
+                      const std::string& cebankname = "", const std::string& ceacctno = "",
+                      const std::string& ceabarouting = "", const std::string& siteID = "",
+                      const std::string& sitePassword = "");
+  // "logon=yes|customerid=...|cname=...|...|password=..." when the stored password, trimmed,
+  // equals strPassword exactly; otherwise "Failed".
+  std::string logon(const std::string& username, const std::string& strPassword,
+                    const std::string& siteID = "", const std::string& sitePassword = "");
+  // The order number after the highest stored one ("S10001" for the first).
+  std::string OrderGetNextOrderID(const std::string& siteID = "",
+                                  const std::string& sitePassword = "");
+  // Saves the session's cart as an order under the next number: one orderdetail row per cart
+  // line whose part is in products, then the orderinfo row, all in one transaction (a failure
+  // writes nothing). Card numbers of the four card payments are kept to their last four
+  // characters. Two checkouts at once never receive the same number. The cart stays as it is.
+  // False when an error is current at the end.
+  bool OrderSave(double GrandTotal, double TotalBeforeTaxes, double SubTotal,
+                 const std::string& CardType, const std::string& sessionid, float handling,
+                 const std::string& customerid = "", const std::string& CCNumber = "",
+                 const std::string& CCExpire = "", const std::string& CKNumber = "",
+                 const std::string& CKABARouting = "", const std::string& CKBankName = "",
+                 float ShipCost = 0, const std::string& ShipMethod = "",
+                 const std::string& ShipCompany = "", const std::string& ShipName = "",
+                 const std::string& ShipAddress = "", const std::string& shipCity = "",
+                 const std::string& ShipState = "", const std::string& ShipZip = "",
+                 const std::string& ShipCountry = "", const std::string& CCBankName = "",
+                 const std::string& CCbankPhone = "", const std::string& PONum = "",
+                 const std::string& siteID = "", const std::string& sitePassword = "");
+  // Sets an order's status to any text (Status is left unchanged); an unknown order changes
+  // nothing. False when an error is current at the end.
+  bool OrderUpdateStatus(const std::string& orderid, std::string& Status,
+                         const std::string& siteID = "", const std::string& sitePassword = "");
+  // Removes an order and all its lines together. False when an error is current at the end.
+  bool OrderDelete(const std::string& orderid, const std::string& siteID = "",
+                   const std::string& sitePassword = "");
+  // The order history page of a customer: the lines of the orders younger than 30 days, with
+  // invoice and tracking links and the return and cancel check boxes posting to
+  // update_orders.asp.
+  std::string OrderStatus(const std::string& customerid, const std::string& siteID = "",
+                          const std::string& sitePassword = "");
 
   // ---- Distributor stock ----
 
@@ -194,6 +298,39 @@ class eCat {
                         const std::string& siteID = "", const std::string& sitePassword = "");
 
   // ---- Accounting ----
+
+  // Copy every customer, product or vendor into the company file CompanyFile (one QuickBooks
+  // session per record) and write the log ExportCustomerToQBLog.txt, ExportItemsToQBLog.txt or
+  // ExportVendorToQBLog.txt to sPath (used as given: it ends with "/"). "Passed", or "Failed ::"
+  // with the log so far and the error's description; qbExportItems then adds the company file.
+  std::string qbExportCustomer(const std::string& siteID, const std::string& sitePassword,
+                               const std::string& sPath = "");
+  std::string qbExportItems(const std::string& siteID, const std::string& sitePassword,
+                            const std::string& sPath = "");
+  // With boOpendb False the vendor export runs on the databases its caller opened.
+  std::string qbExportVendor(const std::string& siteID, const std::string& sitePassword,
+                             const std::string& sPath = "", bool boOpendb = true);
+  // Adds the test customer "wabo" to the company file given (the other arguments are not used)
+  // and returns QuickBooks' status and the new ListID as text.
+  Variant qbAddCustomer(const std::string& CompanyFile = "", const std::string& customerid = "",
+                        const std::string& Name = "", const std::string& address = "",
+                        const std::string& address2 = "", const std::string& address3 = "",
+                        const std::string& city = "", const std::string& state = "",
+                        const Variant& zip = Variant(), const std::string& Country = "",
+                        const std::string& phone = "", const std::string& fax = "",
+                        const std::string& EMAIL = "", const std::string& fname = "",
+                        const std::string& mname = "", const std::string& lname = "");
+  // A request set of the newest version the QuickBooks of the session understands; for a
+  // QuickBooks that reports no newer version than 1.0 a recommendation to update is appended to
+  // strR.
+  std::shared_ptr<qbxml::MsgSetRequest> GetLatestMsgSetRequest(
+      qbxml::QBSessionManager& SessionManager);
+  // The newest qbXML version the QuickBooks of the session reports ("2.1").
+  std::string QBFCLatestVersion(qbxml::QBSessionManager& SessionManager);
+  // Drops a request for the accounting link server: tType_siteID.txt in the drop folder
+  // (FENWIX_DROP, else /var/spool/fenwix/). "Passed" or "Failed".
+  std::string Fenwix(const std::string& siteID, const std::string& sitePassword,
+                     const std::string& sPath, const std::string& tType);
 
   // ---- Session and settings ----
 
@@ -264,7 +401,14 @@ class eCat {
 
   // ---- Cart (internal) ----
 
+  // Shipping weight of `qty` units of a part: the first word of its kx_getShipWeigth row times
+  // qty, 1 when it has no row. A first word that is not a number fails.
+  double lineWeight(db::Connection& catalog, const std::string& partno, I2 qty);
+
   // ---- Customers and orders (internal) ----
+
+  // An account with this username exists (compared as the database compares text).
+  bool usernameTaken(const std::string& username);
 
   // ---- Distributor stock (internal) ----
 
@@ -276,6 +420,11 @@ class eCat {
   // ---- Mail (internal) ----
 
   // ---- Accounting (internal) ----
+
+  // The export's view of this object: conn, rs, sql, strR, CompanyFile, and the session opened
+  // with opendb(False) and closed with closedb when `opensDatabase`.
+  accounting::ExportHost exportHost(bool opensDatabase, const std::string& siteID,
+                                    const std::string& sitePassword);
 
   // Sets the four scheme colours from a scheme name; an unknown name changes nothing.
   void applyColorScheme(const std::string& scheme);

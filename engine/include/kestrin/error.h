@@ -11,20 +11,21 @@
 namespace kestrin {
 
 // Well-known error numbers of the engine's runtime.
-inline constexpr int32_t kErrInvalidCall = 5;     // invalid procedure call or argument
-inline constexpr int32_t kErrOverflow = 6;        // overflow
-inline constexpr int32_t kErrOutOfMemory = 7;     // out of memory
-inline constexpr int32_t kErrSubscript = 9;       // subscript out of range
-inline constexpr int32_t kErrTypeMismatch = 13;   // type mismatch
-inline constexpr int32_t kErrInternal = 51;       // internal error
-inline constexpr int32_t kErrBadFileName = 52;    // bad file name or number
-inline constexpr int32_t kErrFileNotFound = 53;   // file not found
-inline constexpr int32_t kErrDiskFull = 61;       // disk full
-inline constexpr int32_t kErrPastEndOfFile = 62;  // input past end of file
-inline constexpr int32_t kErrPermission = 70;     // permission denied
-inline constexpr int32_t kErrPathAccess = 75;     // path/file access error
-inline constexpr int32_t kErrPathNotFound = 76;   // path not found
-inline constexpr int32_t kErrObjectNotSet = 91;   // object variable not set
+inline constexpr int32_t kErrInvalidCall = 5;        // invalid procedure call or argument
+inline constexpr int32_t kErrOverflow = 6;           // overflow
+inline constexpr int32_t kErrOutOfMemory = 7;        // out of memory
+inline constexpr int32_t kErrSubscript = 9;          // subscript out of range
+inline constexpr int32_t kErrTypeMismatch = 13;      // type mismatch
+inline constexpr int32_t kErrInternal = 51;          // internal error
+inline constexpr int32_t kErrBadFileName = 52;       // bad file name or number
+inline constexpr int32_t kErrFileNotFound = 53;      // file not found
+inline constexpr int32_t kErrDiskFull = 61;          // disk full
+inline constexpr int32_t kErrPastEndOfFile = 62;     // input past end of file
+inline constexpr int32_t kErrPermission = 70;        // permission denied
+inline constexpr int32_t kErrPathAccess = 75;        // path/file access error
+inline constexpr int32_t kErrPathNotFound = 76;      // path not found
+inline constexpr int32_t kErrObjectNotSet = 91;      // object variable not set
+inline constexpr int32_t kErrInvalidUseOfNull = 94;  // a NULL used where a value is needed
 
 // Error numbers of the database layer (the classic data-access numbers).
 inline constexpr int32_t kErrNoCurrentRecord = 3021;   // BOF or EOF is true
