@@ -447,7 +447,7 @@ TEST_F(LinkServerTest, TheJournalBooksEveryInvoiceOnce) {
 
   // --reexport takes an order out of the journal on purpose: it is sent again.
   db::Connection conn;
-  conn.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  conn.open(site.connectionString(Database::Main));
   EXPECT_TRUE(accounting::forgetExportedOrder(conn, "S1"));
   EXPECT_FALSE(accounting::forgetExportedOrder(conn, "S1"));
   conn.close();
