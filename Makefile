@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 CTEST_ARGS ?=
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all bootstrap configure build test run bench format check-format clean
+.PHONY: all bootstrap configure build test run bench dist format check-format clean
 
 all: build
 
@@ -32,6 +32,10 @@ test: build
 
 run: build
 	@scripts/run-demo $(BUILD)
+
+# The delivery folder that the setup wizard runs from, and its tarball, in $(BUILD)/dist.
+dist: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target dist
 
 bench: build
 	@scripts/run-bench $(BUILD)

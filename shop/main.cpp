@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "http_server.h"
+#include "registration.h"
 #include "shop.h"
 
 #ifndef KESTRIN_SHOP_WWW
@@ -20,7 +21,8 @@ namespace {
 const char* const kUsage =
     "usage: kestrin-shop --app-path DIR --site ID --password PW [--port N] [--listen ADDR]\n"
     "                    [--threads N] [--www DIR] [--access-log FILE]\n"
-    "  --app-path DIR     the folder of the site's configuration file (ID.ini)\n"
+    "  --app-path DIR     the folder of the site's configuration file (ID.ini); default: the\n"
+    "                     folder of the engine that kestrin-regsvr registered\n"
     "  --site ID          the site id (default kestrin)\n"
     "  --password PW      the site password (also the admin password of the shop)\n"
     "  --port N           the port to listen on (default 8080; 0 takes a free one)\n"
@@ -90,6 +92,15 @@ int main(int argc, char** argv) {
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "kestrin-shop: %s\n%s", e.what(), kUsage);
     return 2;
+  }
+
+  // Without a folder named, the registered engine's folder holds the site configuration files.
+  if (const char* env = std::getenv("KESTRIN_APP_PATH"); !env || !*env) {
+    std::string registered = kestrin::registeredEngine();
+    if (!registered.empty()) {
+      std::string folder = registered.substr(0, registered.find_last_of('/'));
+      setenv("KESTRIN_APP_PATH", folder.c_str(), 1);
+    }
   }
 
   std::signal(SIGPIPE, SIG_IGN);

@@ -185,6 +185,18 @@ TEST_F(LegacySearchTest, DistributorCatalogForVisitorsAndTheShopsOwnForFeatured)
   EXPECT_EQ(headings(legacySearch("cable", "keyword", 0, true)), "Cables");
 }
 
+TEST_F(LegacySearchTest, TenThousandCharacterTextsAreAnswered) {
+  addProduct(Database::Main, {.part = "P1", .manuPart = "M", .descr = "Cable", .grp = "G2"});
+  const std::string longText(10000, 'x');
+  const std::string nothing =
+      "<font color=\"green\">There is no item matching your search criteria. Please try "
+      "again.</font><br><br><center></center>";
+  EXPECT_EQ(legacySearch(longText, "keyword"), nothing);
+  // Its first half finds nothing either.
+  EXPECT_EQ(legacySearch(longText, "manuf"), nothing);
+  EXPECT_EQ(searchLog().size(), 2u);
+}
+
 TEST_F(LegacySearchTest, HostileTextsOnlyFindNothing) {
   addProduct(Database::Main,
              {.part = "P1", .manuPart = "O'B-1", .descr = "O'Brien cable", .grp = "G2"});

@@ -228,6 +228,7 @@ TEST_F(SmartSearchTest, SearchWithAGroup) {
 TEST_F(SmartSearchTest, SearchWithAnItemLine) {
   addPrinters();
   const std::string html = smart("search", "", "P1", "", "", "", "Deskjet");
+  expectGolden("search/golden/smartsearch_group_line.html", html);
   EXPECT_EQ(listedParts(html.substr(html.find("Found:"))), "D1,D2");
   EXPECT_NE(html.find("<option selected value=\"newsearch.asp?featured=False&action=searchII&amp;"
                       "prodline=Deskjet&amp;grp=P1&amp;cat=&amp;sub=&amp;manuf=&amp;orderby=\">"
@@ -295,6 +296,21 @@ TEST_F(SmartSearchTest, DistributorSiteFeaturesTheShopsSelection) {
   // The filter form of a distributor listing reads the distributor catalog.
   EXPECT_NE(between(html, "name=\"site7\"", "</select>").find(">Deskjet</option>"),
             std::string::npos);
+}
+
+TEST_F(SmartSearchTest, TenThousandCharacterChoicesAreAnswered) {
+  addPrinters();
+  const std::string longText(10000, 'x');
+  for (int field = 0; field < 5; ++field) {
+    SCOPED_TRACE(field);
+    std::string args[5] = {"P1", "", "", "", ""};
+    args[field] = longText;
+    const std::string html = smart("search", "", args[0], args[1], args[2], args[3], args[4]);
+    EXPECT_EQ(html.find("::ERROR"), std::string::npos);
+    EXPECT_NE(html.find("Clear Filter(s)</a>"), std::string::npos);
+    EXPECT_EQ(html.find("Found:"), std::string::npos);  // nothing matches such a choice
+  }
+  EXPECT_EQ(smart("display", longText), "");
 }
 
 TEST_F(SmartSearchTest, HostileChoicesOnlyFindNothing) {

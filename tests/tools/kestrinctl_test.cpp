@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -188,6 +189,47 @@ TEST_F(KestrinctlTest, AnExistingSiteIsKeptWithoutForce) {
       "n/a\n");
 }
 
+TEST_F(KestrinctlTest, SitePasswordReplacesLineOneOnly) {
+  ASSERT_EQ(createSite().status, 0);
+  std::string ini = site() + "/kestrin.ini";
+  std::string before = slurp(ini);
+  CommandResult r = run({"site", "password", site(), "--site", "kestrin", "--password", "n3w-pw"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string after = slurp(ini);
+  EXPECT_EQ(after, "n3w-pw" + before.substr(before.find("\r\n")));
+  EXPECT_EQ(run({"call", "getConnString", "siteID=kestrin", "sitePassword=tolvaro27"}, site()).out,
+            "Error: site password is incorrect ..!\n");
+  EXPECT_NE(run({"call", "getConnString", "siteID=kestrin", "sitePassword=n3w-pw"}, site())
+                .out.find("|disabled|"),
+            std::string::npos);
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* error;
+  };
+  const Case refused[] = {
+      {"comma", {"--password", "a,b"}, "must not contain a comma or a line break"},
+      {"blank at the end", {"--password", "pw "}, "must not begin or end with a blank"},
+      {"no such site",
+       {"--password", "pw", "--site", "other"},
+       "there is no site configuration file"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"site", "password", site()};
+    if (std::find(c.args.begin(), c.args.end(), "--site") == c.args.end()) {
+      args.push_back("--site");
+      args.push_back("kestrin");
+    }
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CommandResult bad = run(args);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find(c.error), std::string::npos) << bad.err;
+    EXPECT_EQ(slurp(ini), after);
+  }
+}
+
 TEST_F(KestrinctlTest, SetPrefAndGetPrefRoundTripAQuote) {
   ASSERT_EQ(createSite().status, 0);
   CommandResult set =
@@ -292,6 +334,49 @@ TEST_F(KestrinctlTest, PriceFactorsPrintInShortestForm) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("Error 3021: Either BOF or EOF is True"), std::string::npos)
       << missing.err;
+}
+
+TEST_F(KestrinctlTest, SearchesAnswerThroughCallAndCountTheirWords) {
+  ASSERT_EQ(createSite({"--demo"}).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string fragment;
+  };
+  const Case cases[] = {
+      {{"search", "keyword=usb cable", "sType=keyword", "strIP=10.0.0.1"},
+       "- <a href=\"search.asp?action=viewitems&grp=D5&keyword=usb+cable&sType=keyword\">Cables"
+       "</a><br>"},
+      {{"searchII", "keyword=usb cable", "sType=keyword", "grp=D5", "strIP=10.0.0.1"},
+       "<a HREF=\"search.asp?action=viewitems&grp=D5&page=2&keyword=usb+cable&stype=keyword&"
+       "featuredpage=1\">"},
+      {{"search_old", "keyword=usb cable", "sType=keyword", "strIP=10.0.0.1"},
+       "<a HREF=\"search.asp?page=2&amp;keyword=usb+cable&amp;stype=keyword\">Next Page</a>"},
+      {{"SmartSearch", "action=display", "pGroup=Networking"},
+       "<tr><td><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
+       "href=\"newsearch.asp?action=searchII&amp;grp=D1\">Switches</a></td></tr>"},
+      {{"SmartSearch", "action=search", "grp=D5", "prodline=Midran"},
+       "<option selected "
+       "value=\"newsearch.asp?featured=False&action=searchII&amp;prodline=Midran&amp;"
+       "grp=D5&amp;cat=&amp;sub=&amp;manuf=&amp;orderby=\">Midran</option>"},
+      {{"ViewFilters", "grp=D5", "--show", "strR"},
+       "<a href=\"newsearch.asp?featured=False&action=searchII&amp;grp=D5\">Clear Filter(s)</a>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    std::vector<std::string> args = {"call"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.insert(args.end(), {"siteID=kestrin", "sitePassword=tolvaro27"});
+    CommandResult r = run(args, site());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(c.fragment), std::string::npos) << r.out;
+  }
+  // The three first searches of the text were counted in one row of the search-word log.
+  const std::string query = "sqlite3 " + site() +
+                            "/kestrin.db \"SELECT referer || '|' || qty FROM searchwords WHERE "
+                            "word = 'usb cable' AND stype = 'w'\" >" +
+                            (dir / "log").string();
+  ASSERT_EQ(std::system(query.c_str()), 0);
+  EXPECT_EQ(slurp(dir / "log"), "10.0.0.1|3\n");
 }
 
 TEST_F(KestrinctlTest, SixteenBitArgumentsAreChecked) {

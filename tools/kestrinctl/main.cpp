@@ -34,6 +34,9 @@ const char* const kUsage =
     "                          [--force]\n"
     "      Copy an embedded site (default id kestrin) to the server and point DIR/ID.ini at it;\n"
     "      the former file stays as DIR/ID.ini.embedded.\n"
+    "  kestrinctl site password DIR --site ID --password NEW\n"
+    "      Change the site password (line 1 of DIR/ID.ini), such as the fixed one that the\n"
+    "      setup wizard writes.\n"
     "  kestrinctl call METHOD [NAME=VALUE ...] [--app-path DIR] [--show VAR] [--set VAR=VALUE]\n"
     "      Call one engine method on the site folder (KESTRIN_APP_PATH or --app-path) and print\n"
     "      its result; --show prints public variables afterwards, --set sets them before.\n"
@@ -136,6 +139,33 @@ int runSiteCommand(const std::string& name, int (*command)(const std::vector<std
   }
 }
 
+int sitePassword(const std::vector<std::string>& args) {
+  std::string dir, siteId, password;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--site")
+      siteId = value();
+    else if (a == "--password")
+      password = value();
+    else if (a.starts_with("--"))
+      throw std::invalid_argument("unknown option " + a);
+    else if (dir.empty())
+      dir = a;
+    else
+      throw std::invalid_argument("one site folder only");
+  }
+  if (dir.empty() || siteId.empty() || password.empty()) {
+    throw std::invalid_argument("site password needs DIR, --site and --password");
+  }
+  kestrin::tools::changeSitePassword(dir, siteId, password);
+  std::cout << "Changed the site password of " << siteId << " in " << dir << '\n';
+  return 0;
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
@@ -152,6 +182,8 @@ int run(const std::vector<std::string>& args) {
     return runSiteCommand("create", siteCreate, {args.begin() + 2, args.end()});
   if (args[0] == "site" && args.size() >= 2 && args[1] == "migrate")
     return runSiteCommand("migrate", siteMigrate, {args.begin() + 2, args.end()});
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "password")
+    return runSiteCommand("password", sitePassword, {args.begin() + 2, args.end()});
   std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
   return 2;
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -44,6 +45,14 @@ void checkSetting(const std::string& what, const std::string& value) {
 // The demo site's QuickBooks company file, kept by the company-file simulator (in the site folder
 // on either backend).
 std::string companyFile(const std::string& dir) { return dir + "/company.qbw"; }
+
+void checkPassword(const std::string& password) {
+  if (password.empty()) throw std::runtime_error("the site password must not be empty");
+  checkValue("the site password", password);
+  if (password.front() == ' ' || password.back() == ' ') {
+    throw std::runtime_error("the site password must not begin or end with a blank");
+  }
+}
 
 void makeCompanyFile(const std::string& dir) {
   std::error_code ec;
@@ -193,11 +202,7 @@ void createSite(const SiteOptions& options) {
   if (options.siteId.empty() || options.siteId.find_first_of("/\\") != std::string::npos) {
     throw std::runtime_error("the site id must be a plain name, such as kestrin");
   }
-  if (options.password.empty()) throw std::runtime_error("the site password must not be empty");
-  checkValue("the site password", options.password);
-  if (options.password.front() == ' ' || options.password.back() == ' ') {
-    throw std::runtime_error("the site password must not begin or end with a blank");
-  }
+  checkPassword(options.password);
   const bool onServer = !options.server.server.empty();
   if (onServer) checkServerOptions(options.server);
 
@@ -227,6 +232,32 @@ void createSite(const SiteOptions& options) {
   if (options.demo) makeCompanyFile(dir);
   writeSiteConfig(ini, siteConfigText(dir, options.password, options.server));
   databases.keep();
+}
+
+void changeSitePassword(const std::string& dir, const std::string& siteId,
+                        const std::string& password) {
+  if (siteId.empty() || siteId.find_first_of("/\\") != std::string::npos) {
+    throw std::runtime_error("the site id must be a plain name, such as kestrin");
+  }
+  checkPassword(password);
+  const std::string ini = dir + "/" + siteId + ".ini";
+  std::ifstream in(ini, std::ios::binary);
+  if (!in) throw std::runtime_error("there is no site configuration file " + ini);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  // Line 1 ends at the first line end; a reader would also end it at a comma.
+  size_t end = text.find_first_of("\r\n");
+  std::string rest = end == std::string::npos ? "\r\n" : text.substr(end);
+  const std::string tmp = ini + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << password << rest;
+    if (!out.flush()) throw std::runtime_error("cannot write " + tmp);
+  }
+  std::error_code ec;
+  fs::permissions(tmp, fs::status(ini, ec).permissions(), ec);
+  fs::rename(tmp, ini, ec);
+  if (ec) throw std::runtime_error("cannot write " + ini + ": " + ec.message());
 }
 
 }  // namespace kestrin::tools

@@ -75,4 +75,9 @@ void checkServerOptions(const ServerOptions& server);
 // sees half of it).
 void writeSiteConfig(const std::string& ini, const std::string& text);
 
+// Replaces the site password (line 1) of DIR/SITEID.ini, keeping every other line as it is.
+// Throws std::runtime_error with a message for the user (missing file, unusable password).
+void changeSitePassword(const std::string& dir, const std::string& siteId,
+                        const std::string& password);
+
 }  // namespace kestrin::tools

@@ -63,6 +63,8 @@ ConnectionTarget parseConnectionString(const std::string& connectionString) {
     std::string folder = dataSource;
     if (!folder.ends_with("/")) folder += "/";
     target.file = folder + catalog + ".db";
+    target.folder = dataSource;
+    target.catalog = catalog;
     return target;
   }
   target.backend = ConnectionTarget::Backend::PostgreSQL;

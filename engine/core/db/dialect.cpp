@@ -158,9 +158,28 @@ std::optional<ProcedureCall> parseCall(const std::vector<Token>& t) {
     const Token& tok = t[i];
     if (tok.kind == Tok::Punct && tok.text == ";" && nextSolid(t, i + 1) >= t.size()) break;
     if (expectValue) {
+      // A named argument, as system procedures are called: @name = value.
+      std::string argName;
+      if (tok.kind == Tok::Word && tok.text[0] == '@') {
+        size_t eq = nextSolid(t, i + 1);
+        if (eq >= t.size() || t[eq].kind != Tok::Punct || t[eq].text != "=") {
+          raise(kErrStatement,
+                "Incorrect syntax in the arguments of procedure '" + call.name + "' near '" +
+                    tok.text + "'.",
+                kSource);
+        }
+        argName = tok.text.substr(1);
+        i = nextSolid(t, eq + 1);
+        if (i >= t.size()) {
+          raise(kErrStatement,
+                "Incorrect syntax: an argument of procedure '" + call.name + "' is missing.",
+                kSource);
+        }
+      }
       std::string sign;
-      if (tok.kind == Tok::Punct && (tok.text == "-" || tok.text == "+")) {
-        sign = tok.text == "-" ? "-" : "";
+      const Token& valueStart = t[i];
+      if (valueStart.kind == Tok::Punct && (valueStart.text == "-" || valueStart.text == "+")) {
+        sign = valueStart.text == "-" ? "-" : "";
         i = nextSolid(t, i + 1);
         if (i >= t.size() || t[i].kind != Tok::Number) {
           raise(kErrStatement,
@@ -186,6 +205,7 @@ std::optional<ProcedureCall> parseCall(const std::vector<Token>& t) {
                   "'.",
               kSource);
       }
+      call.argNames.push_back(argName);
       any = true;
       expectValue = false;
     } else {

@@ -2,7 +2,8 @@
 //
 // For every backend:
 //  - a bare procedure call  kx_name 'a','b',3  becomes a ProcedureCall whose arguments are values
-//    (the backend runs the procedure the database holds, with the arguments bound);
+//    (the backend runs the procedure the database holds, with the arguments bound); so does
+//    EXEC name @arg = N'value', ... with named arguments;
 //  - 'a' + 'b' between string literals becomes the one literal 'ab';
 //  - delete t where ...  gains its from;
 //  - N'...' literals lose the prefix;
@@ -35,6 +36,8 @@ namespace kestrin::db {
 struct ProcedureCall {
   std::string name;
   std::vector<Variant> args;
+  // The name of each argument given as "@name = value" (without the @), empty for a positional one.
+  std::vector<std::string> argNames;
 };
 
 struct TranslatedSql {

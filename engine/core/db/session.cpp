@@ -2,8 +2,10 @@
 
 #include <atomic>
 
+#include "../text.h"
 #include "kestrin/error.h"
 #include "postgres/postgres_session.h"
+#include "sqlite/folder_server.h"
 #include "sqlite/sqlite_session.h"
 
 namespace kestrin::db {
@@ -15,6 +17,8 @@ std::atomic<long long> gStatementsRun{0};
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
   if (target.backend == ConnectionTarget::Backend::PostgreSQL)
     return openPostgresSession(target, timeoutSeconds);
+  if (!target.folder.empty() && lower(target.catalog) == "master")
+    return openFolderServerSession(target.folder);
   return openSqliteSession(target.file, timeoutSeconds);
 }
 

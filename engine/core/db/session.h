@@ -42,6 +42,8 @@ struct ConnectionTarget {
   enum class Backend { SQLite, PostgreSQL };
   Backend backend = Backend::SQLite;
   std::string file;      // SQLite: the database file
+  std::string folder;    // SQLite named by folder and catalog: the folder (Data Source)
+  std::string catalog;   // SQLite named by folder and catalog: the catalog ("master": the folder)
   std::string host;      // PostgreSQL: server host
   std::string port;      // PostgreSQL: server port, empty for the default
   std::string database;  // PostgreSQL: database name (Initial Catalog)
@@ -54,6 +56,8 @@ struct ConnectionTarget {
 // that is a folder path opens FOLDER/CATALOG.db; any other Data Source is a server.
 ConnectionTarget parseConnectionString(const std::string& connectionString);
 
+// Opens the database of `target`. A folder target with the catalog "master" opens the folder
+// itself, as a server's master database: it runs sp_attach_db (see folder_server.h).
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds);
 
 // The errors of a procedure call that names no procedure of the database, or passes another

@@ -12,6 +12,7 @@
 #include "../../text.h"
 #include "../dialect.h"
 #include "../idle_pool.h"
+#include "folder_server.h"
 #include "kestrin/error.h"
 
 namespace kestrin::db {
@@ -296,6 +297,14 @@ class SqliteSession : public Session {
       raise(kErrObjectClosed, "Operation is not allowed when the object is closed.", kSource);
     TranslatedSql t = translateClassicSql(classicSql);
     if (!t.call) return {std::move(t.text), {}, false};
+    for (const std::string& argName : t.call->argNames) {
+      if (!argName.empty()) {
+        raise(kErrStatement,
+              "Procedure '" + t.call->name + "' takes its arguments by position, not by name (@" +
+                  argName + ").",
+              kSource);
+      }
+    }
     const auto& [params, body] = procedure(t.call->name);
     if (static_cast<int>(t.call->args.size()) != params)
       raiseArgumentCount(t.call->name, params, t.call->args.size(), kSource);

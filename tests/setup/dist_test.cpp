@@ -1,0 +1,282 @@
+// End to end: the delivery that `make dist` builds, copied into a temporary folder, installed by
+// pelmoray in scripted mode; the registration and the installer replaced by stand-ins that record
+// how they were started; then the real registration and kestrin-shop serving the installed site.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "setup_test_support.h"
+
+namespace pelmoray {
+namespace {
+
+using namespace pelmoray::testing;
+namespace fs = std::filesystem;
+
+struct Output {
+  int status;
+  std::string out;
+};
+
+// Waits (a few seconds at most) for a file that a detached program writes.
+std::string awaitFile(const std::string& path) {
+  for (int i = 0; i < 200 && !exists(path); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return readFile(path);
+}
+
+std::string httpGet(int port, const std::string& path) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return "";
+  }
+  std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+  (void)!::write(fd, request.data(), request.size());
+  std::string response;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+    response.append(buf, static_cast<size_t>(n));
+  ::close(fd);
+  return response;
+}
+
+const char* const kStandIn =
+    "#!/bin/sh\n"
+    "echo \"$0\" \"$@\" >> \"$(dirname \"$0\")/started-$(basename \"$0\").txt\"\n";
+
+class DistTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::is_directory(KESTRIN_DIST_DIR)) << "make dist builds " << KESTRIN_DIST_DIR;
+    delivery = base / "kestrin setup it's";
+    fs::copy(KESTRIN_DIST_DIR, delivery, fs::copy_options::recursive);
+    for (const char* program : {"kestrin-regsvr", "qbfc2_1Installer.exe"}) {
+      writeFile(delivery + "/" + program, kStandIn);
+      fs::permissions(delivery + "/" + program, fs::perms::owner_all);
+    }
+    www = base / "www";
+    data = base / "data";
+    fs::create_directories(data);
+  }
+
+  Output pelmoray(const std::vector<std::string>& args) {
+    std::string command = shellQuote(delivery + "/pelmoray");
+    for (const auto& a : args) command += " " + shellQuote(a);
+    command += " > " + shellQuote(base / "out.txt") + " 2>&1";
+    int status = run(command);
+    return {status, readFile(base / "out.txt")};
+  }
+
+  std::vector<std::string> install(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"--agree",   "--target",   www,     "--new-folder",
+                                     "shop",      "--server",   data,    "--user",
+                                     " webuser ", "--password", "secret"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  }
+
+  std::string config(const std::string& sitePassword = "tolvaro27") {
+    std::string t = sitePassword + "\r\n";
+    for (const char* catalog : {"kestrin", "ingram", "techdata"}) {
+      t += "Provider=SQLOLEDB; Data Source=" + data + "; Initial Catalog=" + catalog +
+           "; User ID=webuser; Password=secret;\r\nsa\r\n8642\r\n";
+    }
+    return t + "qbCompanyFile=/www/a.qbw\r\n";
+  }
+
+  TempDir base;
+  std::string delivery, www, data;
+};
+
+const char* const kStartOutput =
+    "Type the name of the new folder\n"
+    "Creating Directories...\n"
+    "Copying Files...\n"
+    "Registering Kestrin.DLL\n"
+    "Done\n"
+    "Done. Please proceed to STEP TWO\n";
+const char* const kInstallerLine =
+    "Pelmoray will now invoke QBFC installer for QuickBooks Intgeration Component.\n";
+
+TEST_F(DistTest, InstallsTheDeliveryAndKestrinShopServesIt) {
+  Output first = pelmoray(install());
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_EQ(first.out, std::string(kStartOutput) +
+                           "Databases have been created successfully! \n"
+                           "Please proceed to step THREE.\n" +
+                           kInstallerLine);
+  const std::string site = www + "/shop";
+  for (const char* file :
+       {"style.css", "images/bullet.gif", "admin/index.html", "admin/htmlarea/htmlarea.js",
+        "admin/htmlarea/images/bold.gif", "admin/htmlarea/popups/insert_link.html"}) {
+    EXPECT_TRUE(exists(site + "/" + file)) << file;
+  }
+  EXPECT_GT(filesBelow(site + "/images/special").size(), 100u);
+  for (const char* folder : {"admin/tdo", "admin/temp", "admin/database"})
+    EXPECT_TRUE(fs::is_directory(site + "/" + folder)) << folder;
+  EXPECT_TRUE(exists(delivery + "/dll/libkestrin.so"));
+  EXPECT_EQ(filesBelow(data), (std::vector<std::string>{"ingram.db", "kestrin.db", "techdata.db"}));
+  EXPECT_EQ(readFile(delivery + "/kestrin.ini"), config());
+  EXPECT_EQ(readFile(delivery + "/dll/kestrin.ini"), config());
+  EXPECT_EQ(readFile(site + "/admin/xconfig.asp"),
+            "<%\r\nsPath = \"" + site + "/images/special/\"\r\nvPath = \"/\"\r\n%>\r\n");
+  EXPECT_EQ(awaitFile(delivery + "/started-kestrin-regsvr.txt"),
+            delivery + "/kestrin-regsvr " + delivery + "/dll/libkestrin.so\n");
+  EXPECT_EQ(awaitFile(delivery + "/started-qbfc2_1Installer.exe.txt"),
+            delivery + "/qbfc2_1Installer.exe\n");
+
+  // The real registration, then the page host finds the engine's folder through it.
+  const std::string registry = base / "registry";
+  ASSERT_EQ(run("KESTRIN_REGISTRY=" + shellQuote(registry) + " " + KESTRIN_REGSVR_PATH + " " +
+                shellQuote(delivery + "/dll/libkestrin.so") + " > /dev/null"),
+            0);
+  EXPECT_EQ(readFile(registry), delivery + "/dll/libkestrin.so\n");
+
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  pid_t shop = ::fork();
+  if (shop == 0) {
+    ::dup2(fds[1], STDOUT_FILENO);
+    ::close(fds[0]);
+    ::setenv("KESTRIN_REGISTRY", registry.c_str(), 1);
+    ::unsetenv("KESTRIN_APP_PATH");
+    ::execl(KESTRIN_SHOP_PATH, "kestrin-shop", "--password", "tolvaro27", "--www", site.c_str(),
+            "--port", "0", "--access-log", "/dev/null", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  std::string banner;
+  char c;
+  while (::read(fds[0], &c, 1) == 1 && c != '\n') banner += c;
+  size_t colon = banner.rfind(':');
+  int port = colon == std::string::npos ? 0 : std::atoi(banner.c_str() + colon + 1);
+  ASSERT_GT(port, 0) << banner;
+  std::string home = httpGet(port, "/");
+  std::string css = httpGet(port, "/style.css");
+  std::string editor = httpGet(port, "/admin/htmlarea/htmlarea.js");
+  ::kill(shop, SIGTERM);
+  ::waitpid(shop, nullptr, 0);
+  ::close(fds[0]);
+  EXPECT_TRUE(home.starts_with("HTTP/1.1 200") || home.starts_with("HTTP/1.0 200"))
+      << home.substr(0, 200);
+  EXPECT_NE(home.find("c_2.asp"), std::string::npos);  // the demo catalog's menu
+  EXPECT_EQ(css.substr(css.find("\r\n\r\n") + 4), readFile(site + "/style.css"));
+  EXPECT_NE(editor.find("var HTMLArea"), std::string::npos);
+
+  // A second run finds the databases attached: a warning, and the files written again.
+  fs::remove(delivery + "/kestrin.ini");
+  Output second = pelmoray(install());
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("Databases have been created successfully with the following "
+                            "warning:\nDatabase 'techdata' already exists. Choose a different "
+                            "database name.\n"),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(readFile(delivery + "/kestrin.ini"), config());
+}
+
+TEST_F(DistTest, CreateDatabasesWithoutStartWritesNothing) {
+  Output o = pelmoray(install({"--no-start"}));
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out,
+            "Type the name of the new folder\n"
+            "Please complete STEP ONE by clicking on START before creating databases.\n");
+  EXPECT_TRUE(filesBelow(data).empty());
+  EXPECT_FALSE(exists(delivery + "/kestrin.ini"));
+  EXPECT_FALSE(exists(delivery + "/dll"));
+}
+
+TEST_F(DistTest, BadInputIsReported) {
+  struct Case {
+    const char* name;
+    std::function<void()> spoil;
+    std::vector<std::string> args;
+    std::string expected;  // a part of the output
+  };
+  const std::string missingServer = base / "missing";
+  const Case cases[] = {
+      {"archive missing", [this] { fs::remove(delivery + "/admin.zip"); }, install(),
+       "Copying Files...\nCannot find or open the archive " + base / "delivery it's 1" +
+           "/admin.zip: No such file or directory.\nRegistering Kestrin.DLL\n"},
+      {"damaged database file",
+       [this] { writeFile(delivery + "/kestrin_data.mdf", std::string(4096, 'x')); }, install(),
+       "Error(s) occurred while creating databases. Please check your SQL server "
+       "username/password and settings.\nThe following is the error message: \n"},
+      {"target that cannot be created",
+       [this] { writeFile(base / "blocker", "x"); },
+       {"--agree", "--target", base / "blocker/site", "--server", data, "--no-databases"},
+       "Cannot create or open the folder " + base.path() + "/blocker/site/: Not a directory.\n"},
+      {"wrong server",
+       [] {},
+       {"--agree", "--target", www, "--server", missingServer, "--user", "sa", "--password", "pw"},
+       "The following is the error message: \nCannot connect to the database folder \"" +
+           missingServer + "\": there is no such folder.\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A fresh delivery each time: the stand-ins of the last run may still be writing into theirs.
+    delivery = base / ("delivery it's " + std::to_string(++n));
+    fs::copy(KESTRIN_DIST_DIR, delivery, fs::copy_options::recursive);
+    for (const char* program : {"kestrin-regsvr", "qbfc2_1Installer.exe"}) {
+      writeFile(delivery + "/" + program, kStandIn);
+      fs::permissions(delivery + "/" + program, fs::perms::owner_all);
+    }
+    fs::remove_all(data);
+    fs::create_directories(data);
+    c.spoil();
+    Output o = pelmoray(c.args);
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
+  }
+  EXPECT_TRUE(exists(delivery + "/kestrin.ini"));  // written even though the server was wrong
+}
+
+TEST_F(DistTest, DisagreeAndSitePassword) {
+  Output no = pelmoray({"--target", www});
+  EXPECT_EQ(no.status, 1);
+  EXPECT_EQ(no.out, "Thank you for your interest in Kestrin Software.\n");
+  EXPECT_FALSE(exists(www));
+
+  Output o = pelmoray(install({"--site-password", "Other-Pass1"}));
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_EQ(readFile(delivery + "/kestrin.ini"), config("Other-Pass1"));
+  Output bad = pelmoray(install({"--site-password", "a,b"}));
+  EXPECT_EQ(bad.status, 2);
+}
+
+TEST_F(DistTest, InstallerWritesTheLinkServerService) {
+  TempDir units;
+  fs::copy_file(fs::path(KESTRIN_DIST_DIR) / "qbfc2_1Installer.exe",
+                delivery + "/qbfc2_1Installer.exe", fs::copy_options::overwrite_existing);
+  fs::remove(delivery + "/Fenwix");
+  std::string env = "KESTRIN_SYSTEMD_DIR=" + shellQuote(units.path()) + " KESTRIN_NO_SYSTEMCTL=1 ";
+  EXPECT_EQ(run(env + shellQuote(delivery + "/qbfc2_1Installer.exe") + " > /dev/null"), 1);
+  EXPECT_NE(readFile(delivery + "/qbfc2_1Installer.log").find("is not in this delivery"),
+            std::string::npos);
+  writeFile(delivery + "/Fenwix", "#!/bin/sh\n");
+  fs::permissions(delivery + "/Fenwix", fs::perms::owner_all);
+  EXPECT_EQ(run(env + shellQuote(delivery + "/qbfc2_1Installer.exe") + " > /dev/null"), 0);
+  std::string unit = readFile(units / "fenwix.service");
+  EXPECT_NE(unit.find("WorkingDirectory=" + delivery + "\n"), std::string::npos) << unit;
+  EXPECT_NE(unit.find("ExecStart=\"" + delivery + "/Fenwix\" --quiet-banner\n"), std::string::npos)
+      << unit;
+  EXPECT_NE(unit.find("Environment=\"FENWIX_HOME=" + delivery + "\"\n"), std::string::npos) << unit;
+}
+
+}  // namespace
+}  // namespace pelmoray
