@@ -34,6 +34,7 @@ void addAccountingMethods(MethodTable& t) {
                    CallArgs a(v);
                    return Variant((c.*method)(a.text(0), a.text(1), a.text(2)));
                  }});
+    t.back().writes = Store::SiteFiles;  // the export log and the company file
   };
   exportRow("qbExportCustomer", &eCat::qbExportCustomer);
   exportRow("qbExportItems", &eCat::qbExportItems);
@@ -46,6 +47,7 @@ void addAccountingMethods(MethodTable& t) {
                  CallArgs a(v);
                  return Variant(c.qbExportVendor(a.text(0), a.text(1), a.text(2), a.flag(3)));
                }});
+  t.back().writes = Store::SiteFiles;
   t.push_back({"qbAddCustomer",
                {textArg("CompanyFile"), textArg("customerid"), textArg("Name"), textArg("address"),
                 textArg("address2"), textArg("address3"), textArg("city"), textArg("state"),
@@ -60,6 +62,7 @@ void addAccountingMethods(MethodTable& t) {
                                         a.text(10), a.text(11), a.text(12), a.text(13), a.text(14),
                                         a.text(15));
                }});
+  t.back().writes = Store::SiteFiles;  // the company file
   // The two version methods take a session manager: the caller opens the site's databases (for
   // CompanyFile) and they run on a session begun on that company file.
   t.push_back({"GetLatestMsgSetRequest",
@@ -71,11 +74,13 @@ void addAccountingMethods(MethodTable& t) {
                    return Variant(c.GetLatestMsgSetRequest(m)->version());
                  });
                }});
+  t.back().writes = Store::SiteFiles;  // a session rewrites the company file
   t.push_back(
       {"QBFCLatestVersion", {}, ResultKind::Text, false, [](eCat& c, const std::vector<Variant>&) {
          return withCompanySession(
              c, [&c](qbxml::QBSessionManager& m) { return Variant(c.QBFCLatestVersion(m)); });
        }});
+  t.back().writes = Store::SiteFiles;
   t.push_back({"Fenwix",
                {requiredText("siteID"), requiredText("sitePassword"), requiredText("sPath"),
                 requiredText("tType")},
@@ -85,6 +90,7 @@ void addAccountingMethods(MethodTable& t) {
                  CallArgs a(v);
                  return Variant(c.Fenwix(a.text(0), a.text(1), a.text(2), a.text(3)));
                }});
+  t.back().writes = Store::SiteFiles;  // the drop request
 }
 
 }  // namespace kestrin

@@ -1,5 +1,7 @@
 // Catalog listings on the demo site and on a site with 100,000 products in one category, on each
 // backend.
+#include <sys/resource.h>
+
 #include "bench_sites.h"
 #include "kestrin/ecat.h"
 
@@ -47,6 +49,29 @@ BENCHMARK(BM_DisplayManufList)
     ->ArgNames({"pg", "large"})
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// The request that once multiplied its search key by every ") ORDER BY" of its category value
+// (12,000 copies, a 120 KB key): now each value is placed once. The counter peak_rss_mb is the
+// process's peak resident size after the runs.
+void BM_DisplayItemsHostileLargeRequest(benchmark::State& state) {
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
+  std::string category;
+  for (int i = 0; i < 12000; ++i) category += ") ORDER BY";
+  const std::string key(120 * 1024, 'k');
+  size_t bytes = 0;
+  for (auto _ : state) {
+    eCat c;
+    std::string html = c.displayItems("A1", category, "01", "", 1, key, "yes", "", "", true, 0,
+                                      kSiteId, kPassword);
+    bytes = html.size();
+    benchmark::DoNotOptimize(html);
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["html_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_DisplayItemsHostileLargeRequest)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kestrin::bench

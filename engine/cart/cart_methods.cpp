@@ -34,6 +34,7 @@ void addCartMethods(MethodTable& t) {
                                           a.flag(10), a.i2(11), a.i2(12), a.i2(13), a.i2(14),
                                           a.i2(15), a.i2(16), a.i2(17), a.i2(18), a.i2(19)));
                }});
+  t.back().writes = Store::MainDb | Store::SiteFiles;  // the cart; the stock request files
   t.push_back(
       {"cartDisplayOnly",
        {requiredText("sessionid"), textArg("action"), textArg("steps"), textArg("xDescr"),

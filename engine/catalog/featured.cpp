@@ -2,9 +2,11 @@
 // distributor products, paged on their own.
 #include "featured.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "kestrin/ecat.h"
+#include "kestrin/error.h"
 #include "product_row.h"
 #include "text.h"
 
@@ -13,6 +15,8 @@ namespace kestrin {
 namespace {
 
 constexpr int kFeaturedPageSize = 15;
+// The most bytes the copies of the keyword in one featured statement may take.
+constexpr size_t kMostRepeatedKeywordBytes = 4 * 1024 * 1024;
 
 const char* const kWithVendorHead =
     "SELECT distinct products.grp as grp,products.descr as p_descr, products.manu_part as "
@@ -49,14 +53,24 @@ std::optional<std::string> featuredStatement(const std::string& stype, const std
         "products.grp=comgrp.grp and products.cat=comcat.cat ";
     const bool descriptionOnly = stype == "category" && strFrom == "searchII";
     // Words are split at each single blank, so two blanks in a row make an empty word.
-    for (const std::string& raw : split(replaceAll(text, "-", ""), " ")) {
+    const std::vector<std::string> words = split(replaceAll(text, "-", ""), " ");
+    const std::string wholeKeyword = sqlEscape(keyword);
+    // Each word's term repeats the whole keyword: a long text of many words would need words x
+    // length bytes (gigabytes for 100 KB of short words). Such a request fails as running out of
+    // memory would, at once.
+    if (!descriptionOnly && words.size() > 1 &&
+        words.size() > kMostRepeatedKeywordBytes / std::max<size_t>(wholeKeyword.size(), 1)) {
+      raise(kErrOutOfMemory, "Out of memory: the request needs more memory than the engine can get",
+            "kestrin");
+    }
+    for (const std::string& raw : words) {
       const std::string word = sqlEscape(raw);
       if (descriptionOnly) {
         statement += "and products.descr like '%" + word + "%' ";
       } else {
         statement += "and (comgrp.descr like '%" + word + "%' or comcat.descr like '%" + word +
                      "%' or comsub.descr like '%" + word + "%' or products.descr like '%" + word +
-                     "%' or products.manu_part like '%" + sqlEscape(keyword) + "%') ";
+                     "%' or products.manu_part like '%" + wholeKeyword + "%') ";
       }
     }
     return statement;

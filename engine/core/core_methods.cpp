@@ -47,6 +47,7 @@ void addCoreMethods(MethodTable& t) {
          CallArgs a(v);
          return Variant(c.setPref(a.text(0), a.text(1), a.text(2), a.text(3)));
        }});
+  t.back().writes = Store::MainDb;
   t.push_back({"setPrefMenu",
                {textArg("siteID"), textArg("sitePassword")},
                ResultKind::Text,

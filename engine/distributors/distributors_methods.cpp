@@ -19,6 +19,7 @@ void addDistributorMethods(MethodTable& t) {
       }};
   realInventory.peerPreference = "imServer";
   realInventory.outsidePeer = OutsidePeer::ExchangeAgent;
+  realInventory.writes = Store::SiteFiles;
   t.push_back(std::move(realInventory));
 
   MethodInfo createFile{"CreateThefile", exchangeArgs(), ResultKind::None, false,
@@ -28,6 +29,7 @@ void addDistributorMethods(MethodTable& t) {
                           return Variant();
                         }};
   createFile.outsidePeer = OutsidePeer::ExchangeFolder;
+  createFile.writes = Store::SiteFiles;
   t.push_back(std::move(createFile));
 
   MethodInfo deleteFile{"DeleteTheFile", exchangeArgs(), ResultKind::None, false,
@@ -37,6 +39,7 @@ void addDistributorMethods(MethodTable& t) {
                           return Variant();
                         }};
   deleteFile.outsidePeer = OutsidePeer::ExchangeFolder;
+  deleteFile.writes = Store::SiteFiles;
   t.push_back(std::move(deleteFile));
 
   MethodInfo getQty{"getQty",

@@ -27,6 +27,7 @@ void addOrderMethods(MethodTable& t) {
                                       a.text(10), a.text(11), a.text(12), a.text(13), a.text(14),
                                       a.text(15), a.text(16), a.text(17)));
        }});
+  t.back().writes = Store::MainDb;
   t.push_back({"UpdateCustomer",
                {requiredText("customerid"),
                 textArg("cname"),
@@ -59,6 +60,7 @@ void addOrderMethods(MethodTable& t) {
                      a.text(13), a.text(14), a.text(15), a.text(16), a.text(17), a.text(18),
                      a.text(19), a.text(20)));
                }});
+  t.back().writes = Store::MainDb;
   t.push_back({"logon",
                {requiredText("username"), requiredText("strPassword"), textArg("siteID"),
                 textArg("sitePassword")},
@@ -114,6 +116,7 @@ void addOrderMethods(MethodTable& t) {
                      a.text(18), a.text(19), a.text(20), a.text(21), a.text(22), a.text(23),
                      a.text(24), a.text(25)));
                }});
+  t.back().writes = Store::MainDb;
   t.push_back({"OrderUpdateStatus",
                {requiredText("orderid"), requiredText("Status"), textArg("siteID"),
                 textArg("sitePassword")},
@@ -124,6 +127,7 @@ void addOrderMethods(MethodTable& t) {
                  std::string status = a.text(1);
                  return Variant(c.OrderUpdateStatus(a.text(0), status, a.text(2), a.text(3)));
                }});
+  t.back().writes = Store::MainDb;
   t.push_back({"OrderDelete",
                {requiredText("orderid"), textArg("siteID"), textArg("sitePassword")},
                ResultKind::Flag,
@@ -132,6 +136,7 @@ void addOrderMethods(MethodTable& t) {
                  CallArgs a(v);
                  return Variant(c.OrderDelete(a.text(0), a.text(1), a.text(2)));
                }});
+  t.back().writes = Store::MainDb;
   t.push_back({"OrderStatus",
                {requiredText("customerid"), textArg("siteID"), textArg("sitePassword")},
                ResultKind::Text,

@@ -36,6 +36,7 @@ void addSearchMethods(MethodTable& t) {
                                            a.text(5), a.flag(6), a.i2(7), a.text(8), a.text(9),
                                            a.text(10)));
                }});
+  t.back().writes = Store::MainDb;  // the search-word log
   t.push_back({"search",
                withSite({requiredText("keyword"), requiredText("sType"), int16Arg("page"),
                          textArg("strIP"), textArg("customerid"), flagArg("strCustDb")}),
@@ -44,6 +45,7 @@ void addSearchMethods(MethodTable& t) {
                  return Variant(c.search(a.text(0), a.text(1), a.i2(2), a.text(3), a.text(4),
                                          a.flag(5), a.text(6), a.text(7)));
                }});
+  t.back().writes = Store::MainDb;  // the search-word log
   t.push_back({"search_old",
                withSite({requiredText("keyword"), requiredText("sType"), int16Arg("page"),
                          textArg("strIP"), textArg("customerid"), flagArg("strCustDb")}),
@@ -52,6 +54,7 @@ void addSearchMethods(MethodTable& t) {
                  return Variant(c.search_old(a.text(0), a.text(1), a.i2(2), a.text(3), a.text(4),
                                              a.flag(5), a.text(6), a.text(7)));
                }});
+  t.back().writes = Store::MainDb;  // the search-word log
 }
 
 }  // namespace kestrin

@@ -183,8 +183,22 @@ SiteFixture::SiteFixture(Backend backend, bool demo) : backend_(backend) {
   std::string tmpl = (fs::temp_directory_path() / "kestrin-test-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = tmpl;
+  if (backend_ == Backend::SQLite && !demo) {
+    tools::createSite({dir_, kSiteId, kPassword, false, false, {}});
+    return;
+  }
+  // The build made the demo site once: its files (the company file; the databases too on
+  // SQLite) are copied, its configuration file is written for this folder.
+  if (demo) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(KESTRIN_DEMO_SITE_DIR)) {
+      const std::string name = entry.path().filename().string();
+      if (entry.path().extension() == ".ini") continue;
+      if (backend_ == Backend::PostgreSQL && name.find(".db") != std::string::npos) continue;
+      fs::copy(entry.path(), fs::path(dir_) / name, fs::copy_options::recursive);
+    }
+  }
   if (backend_ == Backend::SQLite) {
-    tools::createSite({dir_, kSiteId, kPassword, demo, false, {}});
+    writeIni(tools::siteConfigText(fs::canonical(dir_).string(), kPassword));
     return;
   }
   // kestrinctl's site create is tested as such. Here a site without demo data takes a set of

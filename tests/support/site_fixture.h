@@ -56,6 +56,7 @@ class SiteFixture {
   static constexpr const char* kSiteId = "kestrin";
   static constexpr const char* kPassword = "tolvaro27";
 
+  // With `demo`, a copy of the demo site that the build makes (support/make_demo_site.cpp).
   explicit SiteFixture(bool demo = false);
   explicit SiteFixture(Backend backend, bool demo = false);
   ~SiteFixture();

@@ -33,6 +33,22 @@ enum class OutsidePeer {
                    // imServer (no connection without it)
 };
 
+// What of a site a method may change: a set of these bits. The hostile-input test
+// (tests/core/hostile_input_test.cpp) fails a method that changes anything it does not declare.
+enum class Store : unsigned {
+  None = 0,
+  MainDb = 1,      // the shop database
+  IngramDb = 2,    // the Ingram Micro catalog database
+  TechDataDb = 4,  // the Tech Data catalog database
+  SiteFiles = 8,   // files in the site's folders besides its databases (exchange files, exports)
+};
+constexpr Store operator|(Store a, Store b) {
+  return static_cast<Store>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+constexpr bool mayChange(Store set, Store what) {
+  return (static_cast<unsigned>(set) & static_cast<unsigned>(what)) != 0;
+}
+
 struct MethodInfo {
   std::string name;
   std::vector<MethodArg> args;
@@ -50,6 +66,9 @@ struct MethodInfo {
   // stand-in first.
   std::string peerPreference{};
   OutsidePeer outsidePeer = OutsidePeer::None;
+  // What the method may change when it succeeds (a search logs its words, setPref writes a
+  // preference); set after the row is added: t.back().writes = Store::MainDb.
+  Store writes = Store::None;
 };
 
 const std::vector<MethodInfo>& engineMethods();
