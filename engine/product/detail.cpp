@@ -1,5 +1,5 @@
 // The product page: header with price and subcategory picture; for a shop product its rich
-// description with the gallery, or its specification table, then the order form with options and
+// description with the gallery, or its technical data table, then the order form with options and
 // the buy button of its price option; for a distributor product its description file and data
 // sheet; then the related subcategories. Every step that fails is recorded and skipped, so the
 // page is built as far as it can be and ends in the error form.
@@ -15,7 +15,7 @@ namespace kestrin {
 
 namespace {
 
-const char* const kNoSpecifications =
+const char* const kNoTechSheet =
     "<br>Technical Specifications is not available for this product<br><br>";
 
 // Whether the header of a shop product shows its price, by the price option: not for NULL,
@@ -56,7 +56,7 @@ std::string richText(const std::string& descr) {
 std::string fontTag(const std::string& face) { return "<font size=\"-1\" face=\"" + face + "\">"; }
 
 // The rows of a data sheet whose value is not blank; `valueFont` wraps the value when set.
-std::string specificationRows(db::Recordset& spec, const std::string& face, bool valueFont) {
+std::string techSheetRows(db::Recordset& spec, const std::string& face, bool valueFont) {
   std::string html;
   for (; !spec.eof(); spec.moveNext()) {
     const std::string value = spec.field("attr_vnme").text();
@@ -140,7 +140,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
         sql = "kx_getTechSpec '" + quoted + "'";
         rs = conn.execute(sql);
         if (rs.eof()) {
-          strR += kNoSpecifications;
+          strR += kNoTechSheet;
           return;
         }
         std::string table = "<table border=\"0\" width=\"100%\"><tr><td valign=\"top\">";
@@ -149,7 +149,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
                  "</td><td align=\"right\" valign=\"top\">";
         if (!rstemp.eof() && !rstemp.field("picture").text().empty())
           table += "<img src=\"images/special/" + rstemp.field("picture").text() + "\">";
-        table += "</td></tr>" + specificationRows(rs, gfontName, false) + "</table>";
+        table += "</td></tr>" + techSheetRows(rs, gfontName, false) + "</table>";
         strR += table;
       });
     } else {
@@ -182,7 +182,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
     steps.run([&] {
       sql = "kx_getTechSpec '" + quoted + "'";
       rs = catalog.execute(sql);
-      std::string sheet = rs.eof() ? kNoSpecifications : "";
+      std::string sheet = rs.eof() ? kNoTechSheet : "";
       sheet +=
           "<table><tr><td valign=\"top\"><table border=\"0\" cellpadding=\"5\"><tr><td "
           "bgcolor=\"dddddd\"><b>Item #:</b></font></td><td bgcolor=\"f2f2f2\">";
@@ -190,7 +190,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
         sheet += "<font size=\"-1\" face=\"" + gfontName + "\" color=\"red\"><b>" +
                  rstemp.field("manu_part").text() + "</b></font>";
       }
-      sheet += "</td></tr>" + specificationRows(rs, gfontName, true) + "</table></td></tr></table>";
+      sheet += "</td></tr>" + techSheetRows(rs, gfontName, true) + "</table></td></tr></table>";
       strR += sheet;
     });
   }

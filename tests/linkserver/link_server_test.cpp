@@ -15,6 +15,7 @@
 #include "qb_test_support.h"
 #include "simulator_transport.h"
 #include "site_fixture.h"
+#include "text.h"
 
 namespace kestrin::linkserver {
 namespace {
@@ -30,13 +31,6 @@ std::string normalized(const std::string& text) {
   static const std::regex date(R"(\d{1,2}/\d{1,2}/\d{4}( \d{1,2}:\d\d:\d\d [AP]M)?)");
   static const std::regex id(R"(\b8[0-9A-F]{7}-\d{10}\b)");
   return std::regex_replace(std::regex_replace(text, date, "<date>"), id, "<id>");
-}
-
-// A text as an SQL literal's content: quotes doubled.
-std::string sq(const std::string& s) {
-  std::string out;
-  for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out;
 }
 
 int countOf(const std::string& ret, const char* element) {
@@ -144,7 +138,7 @@ class LinkServerTest : public testing::SiteTest {
               "INSERT INTO customer (customerid, fname, mname, lname, address, "
               "city, state, zip, "
               "country) VALUES ('" +
-                  sq(id) + "', '" + sq(first) + "', NULL, '" + sq(last) +
+                  sqlEscape(id) + "', '" + sqlEscape(first) + "', NULL, '" + sqlEscape(last) +
                   "', '1 Main St', 'Eugene', 'OR', '97401', 'USA')");
   }
   void order(const std::string& id, const std::string& customerid, const std::string& extra = "",
@@ -153,7 +147,7 @@ class LinkServerTest : public testing::SiteTest {
               "INSERT INTO orderinfo (orderid, customerid, "
               "date, status, ponum, shipaddres, "
               "shipcity, shipstate, shipzip, shipcountr" +
-                  extra + ") VALUES ('" + sq(id) + "', '" + sq(customerid) +
+                  extra + ") VALUES ('" + sqlEscape(id) + "', '" + sqlEscape(customerid) +
                   "', '12/1/2026', 'New', '', '9 Dock Rd', "
                   "'Salem', 'OR', '97301', 'USA'" +
                   values + ")");
@@ -163,8 +157,9 @@ class LinkServerTest : public testing::SiteTest {
     site.exec(Database::Main,
               "INSERT INTO orderdetail (detailid, partno, "
               "descr, price, qty, custdb) VALUES ('" +
-                  sq(orderid) + "', '" + sq(partno) + "', '" + sq(descr) + "', " +
-                  std::to_string(price) + ", " + std::to_string(qty) + ", '" + custdb + "')");
+                  sqlEscape(orderid) + "', '" + sqlEscape(partno) + "', '" + sqlEscape(descr) +
+                  "', " + std::to_string(price) + ", " + std::to_string(qty) + ", '" + custdb +
+                  "')");
   }
   std::vector<qbsim::StoredElement> invoices() {
     return qbsim::CompanyFile(companyFile).elements({"Invoice"});

@@ -1,4 +1,4 @@
-// The product page of shop and distributor products: header and price, specification tables,
+// The product page of shop and distributor products: header and price, technical data tables,
 // the description file, the buy button of each price option, related items and bad input.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -63,7 +63,7 @@ TEST_F(DetailTest, ShopProductWithRichDescriptionShowsGalleryOptionsAndRelatedIt
   EXPECT_EQ(html.find("Technical Specifications"), std::string::npos);
 }
 
-TEST_F(DetailTest, ShopProductWithoutRichDescriptionShowsItsSpecificationTable) {
+TEST_F(DetailTest, ShopProductWithoutRichDescriptionShowsItsTechSheet) {
   addTree(Database::Main, "A1", "010", "01", "Business Notebooks");
   addProduct(Database::Main, {.part = "P200",
                               .manuPart = "TB-9",
@@ -75,11 +75,11 @@ TEST_F(DetailTest, ShopProductWithoutRichDescriptionShowsItsSpecificationTable) 
   addSpec(Database::Main, "P200", 3, "Colour", "Slate");
   addPicture(1, "P200", "p200-1.jpg", "Front");
   const std::string html = shop("P200");
-  expectGolden("product/golden/shop_specs.html", html);
+  expectGolden("product/golden/shop_tech_sheet.html", html);
   EXPECT_EQ(html.find("images/special/p200-1.jpg"), std::string::npos) << "no gallery";
 }
 
-TEST_F(DetailTest, ShopProductWithoutAnySpecificationSaysSo) {
+TEST_F(DetailTest, ShopProductWithoutAnyTechSheetSaysSo) {
   addProduct(Database::Main, {.part = "P201", .descr = "Plain thing"});
   const std::string html = shop("P201");
   EXPECT_NE(html.find("</td></tr></table><br>Technical Specifications is not available for this "

@@ -125,20 +125,6 @@ int siteMigrate(const std::vector<std::string>& args) {
   return 0;
 }
 
-// Runs a site command, turning its failures into messages and exit statuses.
-int runSiteCommand(const std::string& name, int (*command)(const std::vector<std::string>&),
-                   const std::vector<std::string>& args) {
-  try {
-    return command(args);
-  } catch (const std::invalid_argument& e) {
-    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n' << kUsage;
-    return 2;
-  } catch (const std::exception& e) {
-    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n';
-    return 1;
-  }
-}
-
 int sitePassword(const std::vector<std::string>& args) {
   std::string dir, siteId, password;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -166,6 +152,20 @@ int sitePassword(const std::vector<std::string>& args) {
   return 0;
 }
 
+// A `site` subcommand: bad usage (invalid_argument) exits 2 with the usage, any other failure 1.
+int runSiteCommand(const char* name, int (*command)(const std::vector<std::string>&),
+                   const std::vector<std::string>& args) {
+  try {
+    return command({args.begin() + 2, args.end()});
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n' << kUsage;
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "kestrinctl site " << name << ": " << e.what() << '\n';
+    return 1;
+  }
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
@@ -178,12 +178,15 @@ int run(const std::vector<std::string>& args) {
     kestrin::tools::listMethods(std::cout);
     return 0;
   }
-  if (args[0] == "site" && args.size() >= 2 && args[1] == "create")
-    return runSiteCommand("create", siteCreate, {args.begin() + 2, args.end()});
-  if (args[0] == "site" && args.size() >= 2 && args[1] == "migrate")
-    return runSiteCommand("migrate", siteMigrate, {args.begin() + 2, args.end()});
-  if (args[0] == "site" && args.size() >= 2 && args[1] == "password")
-    return runSiteCommand("password", sitePassword, {args.begin() + 2, args.end()});
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "create") {
+    return runSiteCommand("create", siteCreate, args);
+  }
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "migrate") {
+    return runSiteCommand("migrate", siteMigrate, args);
+  }
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "password") {
+    return runSiteCommand("password", sitePassword, args);
+  }
   std::cerr << "kestrinctl: unknown command '" << args[0] << "'\n" << kUsage;
   return 2;
 }

@@ -152,7 +152,7 @@ class eCat {
   // ---- Product page ----
 
   // The body of a product page: item and price, subcategory picture, then for a shop product
-  // (strCustDb) its rich description with the picture gallery or its specification table, the
+  // (strCustDb) its rich description with the picture gallery or its technical data table, the
   // order form with its options and the buy button of its price option; for a distributor
   // product its item description file under aPath and its data sheet; then related
   // subcategories. Continue-on-error: a failing step is skipped and the result ends in the
