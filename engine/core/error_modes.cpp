@@ -7,9 +7,11 @@ namespace kestrin {
 std::string endCheck(EndCheckForm form, const std::string& text, const EndCheckParts& parts) {
   const ErrorRecord& err = currentError();
   if (!err.isSet()) return text;
-  // Copy first: reading descr below may replace the current error.
-  const std::string description = err.description;
-  const std::string source = err.source;
+  // Copy first: reading descr below may replace the current error. A description may echo a
+  // request value (a site id in "File not found", a statement fragment): it is written escaped,
+  // so that it cannot add markup to the page.
+  const std::string description = htmlTextEscape(err.description);
+  const std::string source = htmlTextEscape(err.source);
   switch (form) {
     case EndCheckForm::Listing:
       return text + "::ERROR:" + description + " : " + source;
@@ -26,8 +28,7 @@ std::string endCheck(EndCheckForm form, const std::string& text, const EndCheckP
              " : " + source;
     }
     case EndCheckForm::ConnString:
-      // The description may name the request's site id (a missing file): echoed escaped.
-      return "Error :: " + htmlEscape(description) + "</br>";
+      return "Error :: " + htmlEscape(err.description) + "</br>";
   }
   return text;
 }

@@ -39,6 +39,19 @@ std::string sqlEscape(std::string_view value) {
   return out;
 }
 
+std::string htmlTextEscape(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    if (c == '&' || c == '<' || c == '>') {
+      out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string htmlEscape(std::string_view value) {
   std::string out;
   out.reserve(value.size());

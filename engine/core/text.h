@@ -25,6 +25,9 @@ inline const char* flagText(bool flag) { return flag ? "True" : "False"; }
 // A request value written into the HTML it came back in: & < > " ' become entities, so that the
 // value cannot open a tag or leave its attribute. Values of the database are written as stored.
 std::string htmlEscape(std::string_view value);
+// Text placed between tags (an error description that may echo a request value): only & < >
+// become entities, so that quotes read as they were written.
+std::string htmlTextEscape(std::string_view value);
 
 // A request value placed into the query of a link, where it may also stand inside a script's
 // string (onClick="javascript:window.location='...'"): every byte but letters, digits and

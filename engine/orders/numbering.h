@@ -38,7 +38,8 @@ bool idTaken(db::Connection& conn, std::string& sql, const IdSequence& seq, cons
 // Writes a record under `id` with `write(id)` in one transaction. When the write fails because
 // another request stored the same id meanwhile (the id column is a unique key), everything
 // written is undone and the write runs again under the next id; any other failure is undone
-// and raised. Returns the id the record was stored under.
+// and raised, as is a violated key when the id is not stored (another key of the record was the
+// cause). Returns the id the record was stored under.
 template <class Write>
 std::string storeUnderNextId(db::Connection& conn, std::string& sql, const IdSequence& seq,
                              std::string id, Write&& write) {
@@ -51,8 +52,9 @@ std::string storeUnderNextId(db::Connection& conn, std::string& sql, const IdSeq
       write(id);
       tx.commit();
       return id;
-    } catch (const Error&) {
-      if (attempt == kAttempts || !idTaken(conn, sql, seq, id)) throw;
+    } catch (const Error& e) {
+      if (e.number() != kErrIntegrity || attempt == kAttempts || !idTaken(conn, sql, seq, id))
+        throw;
     }
     id = nextId(conn, sql, seq);
   }

@@ -330,6 +330,18 @@ TEST(ErrorModelTest, EndCheckForms) {
       "r::ERROR::no such table: t : kestrin.SQLite<br><br><h2>select &#39;&lt;b&gt;&#39;</h2>");
   EXPECT_EQ(endCheck(EndCheckForm::SmartSearch, "r", {.sql = "<i>", .descr = {}, .items = {}}),
             "r::ERROR:no such table: t : kestrin.SQLite<br><br><h3>&lt;i&gt;</h3>");
+
+  // A description that echoes a request value cannot add markup; its quotes stay as written.
+  setCurrentError(
+      Error(53, "File not found: \"><img src=x onerror=alert(1)>.ini & 'x'", "kestrin.Config"));
+  const std::string shown =
+      "File not found: \"&gt;&lt;img src=x onerror=alert(1)&gt;.ini &amp; 'x'";
+  EXPECT_EQ(endCheck(EndCheckForm::Listing, "r"), "r::ERROR:" + shown + " : kestrin.Config");
+  EXPECT_EQ(endCheck(EndCheckForm::Detail, "r", {.sql = "s", .descr = {}, .items = {}}),
+            "r::ERROR::" + shown + " : kestrin.Config<br><br><h2>s</h2>");
+  EXPECT_EQ(endCheck(EndCheckForm::ConnString, "ignored"),
+            "Error :: File not found: &quot;&gt;&lt;img src=x onerror=alert(1)&gt;.ini &amp; "
+            "&#39;x&#39;</br>");
   clearCurrentError();
 }
 
