@@ -2,6 +2,8 @@
 // every field of that form stored with setPref, plus the colour scheme the layout uses.
 #include <array>
 
+#include "checkout_charges.h"
+#include "kestrin/error.h"
 #include "kestrin/methods.h"
 #include "page_helpers.h"
 #include "text.h"
@@ -64,6 +66,23 @@ std::string schemeChooser(const std::string& current) {
   return html + "</select></p>";
 }
 
+// The checkout's charges, as stored, for the form.
+std::string chargeFields(const EngineCaller& engine) {
+  eCat cat;
+  cat.opendb(true, engine.siteId(), engine.password());
+  clearCurrentError();
+  std::string html = "<p class=\"text\"><b>Checkout charges:</b></p>";
+  for (const ChargePreference& c : kChargePreferences) {
+    std::string v = trim(cat.getPref(c.name, "opendb"));
+    double number = c.fallback;
+    if (currentError().isSet() || !chargeValue(v, number)) v = plainMoney(c.fallback);
+    clearCurrentError();
+    html += inputField(c.label, c.name, v, false);
+  }
+  cat.closedb();
+  return html;
+}
+
 HttpResponse prefsPage(PageContext& ctx) {
   std::string notice;
   if (ctx.isPost() && ctx.value("action") == "update") {
@@ -85,8 +104,20 @@ HttpResponse prefsPage(PageContext& ctx) {
     for (const char* s : kSchemes) {
       if (scheme == s) store("colorSchema", scheme);
     }
+    std::string refused;
+    for (const ChargePreference& c : kChargePreferences) {
+      std::vector<std::string> posted = ctx.values.formAll(c.name);
+      double number = 0;
+      if (posted.empty() || trim(posted.front()).empty()) continue;
+      if (chargeValue(posted.front(), number)) {
+        store(c.name, trim(posted.front()));
+      } else {
+        refused += "<div class=\"error\">" + htmlEscape(c.label) +
+                   " must be a number of 0 or more; it was not saved.</div>";
+      }
+    }
     ctx.shop.look().invalidate();
-    notice = "<div class=\"done\">Saved " + std::to_string(saved) + " preferences.</div>";
+    notice = "<div class=\"done\">Saved " + std::to_string(saved) + " preferences.</div>" + refused;
   }
   SiteLook look = ctx.shop.look().get();
   eCat cat;
@@ -94,7 +125,9 @@ HttpResponse prefsPage(PageContext& ctx) {
   std::string form = ctx.shop.engine().text(cat, "setPrefMenu", {});
   // The scheme chooser goes inside the engine's form, before its hidden action field.
   size_t at = form.find("<input type=\"hidden\" name=\"action\"");
-  if (at != std::string::npos) form.insert(at, schemeChooser(look.scheme));
+  if (at != std::string::npos) {
+    form.insert(at, schemeChooser(look.scheme) + chargeFields(ctx.shop.engine()));
+  }
   return ctx.page("Site preferences", heading("Site preferences") + notice + fragment(ctx, form));
 }
 

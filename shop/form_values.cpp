@@ -120,6 +120,12 @@ std::vector<std::string> FormValues::formAll(std::string_view name) const {
   return values;
 }
 
+std::vector<std::string> FormValues::formNames() const {
+  std::vector<std::string> names;
+  for (const auto& pair : form_) names.push_back(pair.first);
+  return names;
+}
+
 std::string cookieValue(std::string_view header, std::string_view name) {
   size_t start = 0;
   while (start < header.size()) {

@@ -30,6 +30,8 @@ class FormValues {
   std::vector<std::string> all(std::string_view name) const;
   // Every value of `name` in the form body only.
   std::vector<std::string> formAll(std::string_view name) const;
+  // The names of the form body's fields, in order (check boxes named after what they stand for).
+  std::vector<std::string> formNames() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> query_;

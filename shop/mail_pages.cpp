@@ -17,23 +17,6 @@ struct Field {
   bool multiline;
 };
 
-// A shopper's address: one "@" with text on both sides, no blanks, commas, semicolons or line
-// breaks (so that it cannot add recipients or headers).
-bool plausibleAddress(const std::string& a) {
-  size_t at = a.find('@');
-  if (a.empty() || a.size() > 200 || at == 0 || at == std::string::npos || at + 1 >= a.size() ||
-      a.find('@', at + 1) != std::string::npos) {
-    return false;
-  }
-  for (char c : a) {
-    if (c == ' ' || c == ',' || c == ';' || c == '<' || c == '>' || c == '"' ||
-        static_cast<unsigned char>(c) < 0x20) {
-      return false;
-    }
-  }
-  return true;
-}
-
 std::string formHtml(PageContext& ctx, const std::string& action, const Field* fields, size_t n,
                      const std::string& hidden, const std::string& button) {
   std::string html = "<form action=\"" + action + "\" method=\"post\" class=\"panel\">" + hidden;

@@ -47,6 +47,9 @@ class SessionStore {
   // a log-on is worthless after it). The cart stays, as it is keyed by cartId.
   ShopSession renew(const ShopSession& session) const;
 
+  // The site's main database, for the host's own small reads (customer details, orders).
+  const std::string& connectionString() const { return connectionString_; }
+
  private:
   std::string connectionString_;
 };

@@ -156,8 +156,9 @@ HttpResponse PageContext::redirect(const std::string& location) {
 
 Shop::Shop(ShopConfig config)
     : config_(std::move(config)),
+      mainConnection_(mainConnectionString(config_.siteId, config_.password)),
       engine_(config_.siteId, config_.password),
-      sessions_(mainConnectionString(config_.siteId, config_.password)),
+      sessions_(mainConnection_),
       look_(engine_),
       static_(config_.wwwDir) {
   sessions_.checkTable();
@@ -167,6 +168,13 @@ Shop::Shop(ShopConfig config)
   addSearchPages(*this);
   addProductPages(*this);
   addMailPages(*this);
+  addCartPages(*this);
+  addAccountPages(*this);
+  addCheckoutPages(*this);
+  addOrderPages(*this);
+  addAdminOrdersPage(*this);
+  addContentPages(*this);
+  addComparePage(*this);
 }
 
 void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {

@@ -81,6 +81,9 @@ class Shop {
   const SessionStore& sessions() const { return sessions_; }
   SiteLookCache& look() { return look_; }
   const ShopConfig& config() const { return config_; }
+  // The site's main database, for the pages that read or write shop tables the engine has no
+  // method for (order invoices, content pages).
+  const std::string& mainConnection() const { return mainConnection_; }
 
   // Adds a page under its name (matched without regard to case, as the classic server did).
   void addPage(const std::string& name, PageHandler handler, bool admin = false);
@@ -89,6 +92,7 @@ class Shop {
   HttpResponse route(PageContext& ctx, const std::string& name);
 
   ShopConfig config_;
+  std::string mainConnection_;
   EngineCaller engine_;
   SessionStore sessions_;
   SiteLookCache look_;
@@ -106,5 +110,12 @@ void addAdminPrefsPage(Shop& shop);
 void addSearchPages(Shop& shop);
 void addProductPages(Shop& shop);
 void addMailPages(Shop& shop);
+void addCartPages(Shop& shop);
+void addAccountPages(Shop& shop);
+void addCheckoutPages(Shop& shop);
+void addOrderPages(Shop& shop);
+void addAdminOrdersPage(Shop& shop);
+void addContentPages(Shop& shop);
+void addComparePage(Shop& shop);
 
 }  // namespace kestrin::shop

@@ -128,6 +128,84 @@ try {
     });
   }
 
+  if (await served("cart.asp")) {
+    const content = async () => (await page.textContent(".content")) ?? "";
+
+    await step("add the product to the cart", async () => {
+      await page.goto(base + "c_final.asp?featured=True&partno=KS-100007");
+      // The product page's order form posts the cart's first step: the item and its stock. Its
+      // button also sets the window's location, so two navigations race: wait for the page.
+      await page.click("form[name='form1'] input[type='submit']");
+      await page.waitForSelector(".content :text('Thank you for your interest in this item.')", { timeout: 60000 });
+      expect((await content()).includes("Thank you for your interest in this item."), "no stock step");
+      // Buy Now asks before it changes the cart.
+      await Promise.all([page.waitForURL(/steps=2/), page.click(".content input[value=' Buy Now ']")]);
+      await Promise.all([page.waitForNavigation(), page.click(".content input[value='Add to cart']")]);
+      expect((await content()).includes("Item(s) List"), "the item did not reach the cart");
+      expect((await content()).includes("US$ 1,107.61"), "no cart total");
+      await expectImagesLoaded();
+      await shot("cart.png");
+    });
+
+    await step("change the quantity", async () => {
+      await Promise.all([page.waitForURL(/steps=1a/), page.click(".content a.slink2:text('Change')")]);
+      await page.fill(".content input[name='qty']", "2");
+      await Promise.all([page.waitForNavigation(), page.click(".content input[value='Change']")]);
+      expect((await content()).includes("Quantity Changed"), "no change message");
+      expect((await content()).includes("US$ 2,215.22"), "the total did not follow the quantity");
+    });
+
+    if (await served("cart_ship2.asp")) {
+      await step("register", async () => {
+        // Checking out asks for a log-on first; a new shopper registers from there.
+        await Promise.all([page.waitForURL(/logon\.asp/), page.click(".content input[value=' Continue ']")]);
+        await Promise.all([page.waitForURL(/register\.asp/), page.click(".content a:text('Register')")]);
+        const fields = { username: "shopper1", password: "secret99", password2: "secret99", fname: "Ann",
+          lname: "O'Neil", address: "1 Main St", city: "Springfield", state: "IL", zip: "62701",
+          country: "USA", email: "ann@example.com" };
+        for (const [name, value] of Object.entries(fields)) await page.fill(`.content input[name='${name}']`, value);
+        await Promise.all([page.waitForURL(/cart_ship2\.asp/), page.click(".content input[value='Register']")]);
+        expect((await page.textContent(".nav")).includes("shopper1"), "not logged on after registering");
+      });
+
+      await step("log off and log on", async () => {
+        await Promise.all([page.waitForURL(/logoff\.asp/), page.click(".nav a:text('Log off')")]);
+        await Promise.all([page.waitForNavigation(), page.click(".content input[value='Log off']")]);
+        expect((await page.textContent(".nav")).includes("Log on"), "still logged on");
+        await page.goto(base + "cart.asp?action=display");
+        await Promise.all([page.waitForURL(/logon\.asp/), page.click(".content input[value=' Continue ']")]);
+        await page.fill(".content input[name='username']", "shopper1");
+        await page.fill(".content input[name='password']", "secret99");
+        await Promise.all([page.waitForURL(/cart_ship2\.asp/), page.click(".content input[value='Log on']")]);
+        expect((await page.textContent(".nav")).includes("shopper1"), "not logged on");
+      });
+
+      let orderId = "";
+      await step("check out", async () => {
+        expect(await page.inputValue(".content input[name='shipname']") === "Ann O'Neil", "the address is not filled in");
+        await page.selectOption(".content select[name='shipmethod']", "UPS Ground");
+        await page.selectOption(".content select[name='paymethod']", "Visa");
+        await page.fill(".content input[name='ccnumber']", "4111 1111 1111 1111");
+        await page.fill(".content input[name='ccexpire']", "12/39");
+        await Promise.all([page.waitForNavigation(), page.click(".content input[value='Review the order']")]);
+        expect((await content()).includes("Visa ending in 1111"), "no review page");
+        await Promise.all([page.waitForNavigation(), page.click(".content input[value='Place order']")]);
+        const m = (await content()).match(/Your order number is (S\d{5})/);
+        expect(m, "no order number");
+        orderId = m[1];
+        await shot("order.png");
+      });
+
+      await step("the order in the order history", async () => {
+        await Promise.all([page.waitForURL(/orders\.asp/), page.click(".content a:text('See your orders')")]);
+        expect(await page.locator(`.content a[href='invoice.asp?id=${orderId}']`).count() > 0,
+          `order ${orderId} is not in the history`);
+        await page.goto(base + "cart.asp?action=display");
+        expect((await content()).includes("Your shopping cart is empty."), "the cart was not emptied");
+      });
+    }
+  }
+
   if (await served("search.asp")) {
     await step("search by keyword", async () => {
       await page.goto(base);
