@@ -34,6 +34,7 @@ struct Procedure {
 struct Schema {
   std::map<std::string, std::vector<Column>> tables;  // by lower-case name
   std::map<std::string, Procedure> procedures;        // by lower-case name
+  std::set<std::string> counted;  // tables whose changes raise the change counter, lower case
 };
 
 // The PostgreSQL type that stands for a SQLite column's declared type and collation.
@@ -104,6 +105,11 @@ Schema sqliteSchema(const std::string& file) {
           {lower(column), serverType(declared ? declared : "", collation ? collation : "")});
     }
   }
+  Stmt counted = prepare(raw,
+                         "SELECT DISTINCT tbl_name FROM sqlite_master WHERE type = 'trigger' AND "
+                         "sql LIKE '%UPDATE kx_changes%'");
+  while (sqlite3_step(counted.get()) == SQLITE_ROW)
+    schema.counted.insert(lower(text(counted.get(), 0)));
   Stmt procedures = prepare(raw, "SELECT name, params, body FROM kx_procedures");
   while (sqlite3_step(procedures.get()) == SQLITE_ROW) {
     schema.procedures[lower(text(procedures.get(), 0))] = {
@@ -130,10 +136,19 @@ Schema serverSchema(const schema::PgAdmin& db) {
            "t.typrelid AND attnum > 0 AND NOT attisdropped) ELSE coalesce((SELECT string_agg(n, "
            "',' ORDER BY o) FROM unnest(p.proargnames, p.proargmodes) WITH ORDINALITY AS a(n, m, "
            "o) WHERE m = 't'), '') END FROM pg_proc p JOIN pg_type t ON t.oid = p.prorettype "
-           "WHERE p.pronamespace = 'public'::regnamespace AND p.proname LIKE 'kx\\_%'")) {
+           "WHERE p.pronamespace = 'public'::regnamespace AND p.proname LIKE 'kx\\_%' AND "
+           "p.prorettype "
+           "<> 'trigger'::regtype")) {
     const std::vector<std::string> f = split(*row, "|");
     schema.procedures[f[0]] = {std::stoi(f[1]), f[2]};
   }
+  for (const auto& row :
+       db.column("SELECT DISTINCT c.relname FROM pg_trigger t JOIN pg_class c ON c.oid = "
+                 "t.tgrelid WHERE t.tgfoid = 'kx_changes_count'::regproc AND NOT t.tgisinternal"))
+    schema.counted.insert(lower(*row));
+  // Procedures are functions on the server: replacing one changes the schema, which the
+  // engine's change counter query sees; the table of SQLite's procedures is counted there only.
+  schema.counted.insert("kx_procedures");
   return schema;
 }
 
@@ -183,6 +198,16 @@ std::vector<std::string> differences(const Schema& embedded, const Schema& serve
   for (const auto& [name, p] : server.procedures) {
     if (!embedded.procedures.contains(name))
       out.push_back(where + "procedure " + name + " exists only on PostgreSQL");
+  }
+  for (const std::string& table : embedded.counted) {
+    if (!server.counted.contains(table))
+      out.push_back(where + "changes of " + table +
+                    " raise the change counter on SQLite only (a CREATE TRIGGER " + table +
+                    "_counted ... EXECUTE FUNCTION kx_changes_count())");
+  }
+  for (const std::string& table : server.counted) {
+    if (!embedded.counted.contains(table))
+      out.push_back(where + "changes of " + table + " raise the change counter on PostgreSQL only");
   }
   return out;
 }

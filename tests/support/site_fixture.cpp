@@ -117,11 +117,13 @@ const char* const kSchemaFingerprint =
     "UNION ALL SELECT 't ' || t.tgname FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
     "WHERE c.relnamespace = 'public'::regnamespace) s";
 
-// Deletes every row and starts every automatic key at 1 again.
+// Deletes every row (the change counter's own row stays) and starts every automatic key at 1
+// again.
 const char* const kEmptyAllTables =
     "DO $$ DECLARE r record; BEGIN "
     "FOR r IN SELECT oid::regclass AS t FROM pg_class WHERE relnamespace = "
-    "'public'::regnamespace AND relkind = 'r' LOOP EXECUTE 'DELETE FROM ' || r.t; END LOOP; "
+    "'public'::regnamespace AND relkind = 'r' AND relname <> 'kx_changes' LOOP EXECUTE "
+    "'DELETE FROM ' || r.t; END LOOP; "
     "FOR r IN SELECT oid::regclass AS s FROM pg_class WHERE relnamespace = "
     "'public'::regnamespace AND relkind = 'S' LOOP PERFORM setval(r.s, 1, false); END LOOP; "
     "END $$";

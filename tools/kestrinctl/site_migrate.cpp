@@ -172,10 +172,11 @@ void copyDatabase(const std::string& file, const schema::PgAdmin& target, std::o
   std::vector<std::string> tables;
   {
     sqlite3_stmt* list = nullptr;
-    if (sqlite3_prepare_v2(raw,
-                           "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                           "'sqlite_%' AND name <> 'kx_procedures' ORDER BY name",
-                           -1, &list, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            raw,
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+            "'sqlite_%' AND name NOT IN ('kx_procedures', 'kx_changes') ORDER BY name",
+            -1, &list, nullptr) != SQLITE_OK) {
       throw std::runtime_error(file + ": " + sqlite3_errmsg(raw));
     }
     std::unique_ptr<sqlite3_stmt, StmtFinalizer> owner(list);

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -321,6 +322,17 @@ class PostgresSession : public Session {
   }
 
   long long statementCount() const override { return statements_; }
+  long long changesMade() const override { return core_ ? changes_ : -1; }
+  // Dropping, altering or making a table again, and replacing a procedure (a function here),
+  // fire no trigger: the catalog rows of the schema's tables and functions are new rows then
+  // (another transaction id), so their number and the sum of those ids change instead.
+  std::string changeCounterQuery() const override {
+    return "select n, (select count(*) from pg_class where relnamespace = "
+           "to_regnamespace('public')) as objects, (select sum(cast(cast(xmin as text) as "
+           "bigint)) from pg_class where relnamespace = to_regnamespace('public')) as versions, "
+           "(select sum(cast(cast(xmin as text) as bigint)) from pg_proc where proname like "
+           "'kx\\_%' and pronamespace = to_regnamespace('public')) as procedures from kx_changes";
+  }
 
   void close() override {
     if (!core_) return;
@@ -343,7 +355,10 @@ class PostgresSession : public Session {
   ResultHandle run(Core& core, const std::string& text, const std::vector<const char*>& values,
                    bool prepareNow) {
     ++statements_;
-    return execute(core, text, values, prepareNow);
+    ResultHandle r = execute(core, text, values, prepareNow);
+    // Whatever is not a query (insert, update, delete, anything else) may have changed rows.
+    if (std::strncmp(PQcmdStatus(r.get()), "SELECT", 6) != 0) ++changes_;
+    return r;
   }
 
   // Runs head + name($1..$n) + tail with the call's arguments and then `extra` bound.
@@ -392,6 +407,7 @@ class PostgresSession : public Session {
     std::vector<const char*> values;
     for (size_t i = 0; i < texts.size(); ++i)
       values.push_back(isNull[i] ? nullptr : texts[i].c_str());
+    ++changes_;  // a procedure may write
     return run(core, text, values, true);
   }
 
@@ -441,6 +457,7 @@ class PostgresSession : public Session {
   std::shared_ptr<Core> core_;
   std::string key_;
   long long statements_ = 0;
+  long long changes_ = 0;  // statements that may have changed rows (changesMade)
 };
 
 }  // namespace
