@@ -116,7 +116,6 @@ HttpResponse prefsPage(PageContext& ctx) {
                    " must be a number of 0 or more; it was not saved.</div>";
       }
     }
-    ctx.shop.look().invalidate();
     notice = "<div class=\"done\">Saved " + std::to_string(saved) + " preferences.</div>" + refused;
   }
   SiteLook look = ctx.shop.look().get();

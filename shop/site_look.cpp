@@ -19,7 +19,7 @@ void applyPageVariables(const SiteLook& look, eCat& cat) {
   }
 }
 
-SiteLook SiteLookCache::read() const {
+SiteLook SiteLookCache::get() const {
   SiteLook look;
   eCat cat;
   cat.opendb(true, engine_.siteId(), engine_.password());
@@ -79,34 +79,6 @@ SiteLook SiteLookCache::read() const {
                  e.number(), e.description().c_str(), e.source().c_str());
   }
   return look;
-}
-
-SiteLook SiteLookCache::get() {
-  {
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    if (valid_ && std::chrono::steady_clock::now() - readAt_ < kTtl) return look_;
-  }
-  std::unique_lock<std::mutex> refresh(refreshMutex_, std::try_to_lock);
-  if (!refresh.owns_lock()) {
-    {
-      std::lock_guard<std::mutex> lock(dataMutex_);
-      if (valid_) return look_;
-    }
-    refresh.lock();  // the first look of all: wait for the reader
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    if (valid_) return look_;
-  }
-  SiteLook fresh = read();
-  std::lock_guard<std::mutex> lock(dataMutex_);
-  look_ = fresh;
-  valid_ = true;
-  readAt_ = std::chrono::steady_clock::now();
-  return look_;
-}
-
-void SiteLookCache::invalidate() {
-  std::lock_guard<std::mutex> lock(dataMutex_);
-  valid_ = false;
 }
 
 }  // namespace kestrin::shop

@@ -1,11 +1,10 @@
 // What every page shows around its fragment: the site's title, company details, colours and
-// font from the preferences, and the manufacturer menu. Reading them costs a database session
-// and a menu query, so the host keeps them for a few seconds rather than per request; a change
-// made through this host's admin pages shows at once, one made elsewhere within kTtl.
+// font from the preferences, and the manufacturer menu. They are read for every request: the
+// engine keeps the answers in memory while the database's change counter shows the tables
+// unchanged, so reading them costs little, and a change made anywhere (this host's admin pages,
+// another host, kestrinctl, an administrator's SQL) shows in the next request.
 #pragma once
 
-#include <chrono>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,22 +30,13 @@ void applyPageVariables(const SiteLook& look, eCat& cat);
 
 class SiteLookCache {
  public:
-  static constexpr std::chrono::seconds kTtl{10};
-
   explicit SiteLookCache(const EngineCaller& engine) : engine_(engine) {}
 
-  SiteLook get();
-  void invalidate();
+  // The look as the database holds it now.
+  SiteLook get() const;
 
  private:
-  SiteLook read() const;
-
   const EngineCaller& engine_;
-  std::mutex dataMutex_;
-  std::mutex refreshMutex_;  // one reader refreshes; the others keep using the old look
-  SiteLook look_;
-  bool valid_ = false;
-  std::chrono::steady_clock::time_point readAt_;
 };
 
 }  // namespace kestrin::shop

@@ -107,3 +107,29 @@ INSERT INTO kx_procedures (name, params, body) VALUES
          products.part_num AS p_part_num, products.descr AS p_descr
     FROM products LEFT JOIN manuf ON manuf.vend_code = products.vend_code
    WHERE products.part_num = ?1');
+
+-- Changes that the change counter counts (see procedures.sql).
+CREATE TRIGGER products_counted_ins AFTER INSERT ON products BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER products_counted_upd AFTER UPDATE ON products BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER products_counted_del AFTER DELETE ON products BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER manuf_counted_ins AFTER INSERT ON manuf BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER manuf_counted_upd AFTER UPDATE ON manuf BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER manuf_counted_del AFTER DELETE ON manuf BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER maincat_counted_ins AFTER INSERT ON maincat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER maincat_counted_upd AFTER UPDATE ON maincat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER maincat_counted_del AFTER DELETE ON maincat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comgrp_counted_ins AFTER INSERT ON comgrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comgrp_counted_upd AFTER UPDATE ON comgrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comgrp_counted_del AFTER DELETE ON comgrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comcat_counted_ins AFTER INSERT ON comcat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comcat_counted_upd AFTER UPDATE ON comcat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comcat_counted_del AFTER DELETE ON comcat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comsub_counted_ins AFTER INSERT ON comsub BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comsub_counted_upd AFTER UPDATE ON comsub BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER comsub_counted_del AFTER DELETE ON comsub BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techspec_counted_ins AFTER INSERT ON techspec BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techspec_counted_upd AFTER UPDATE ON techspec BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techspec_counted_del AFTER DELETE ON techspec BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techdescr_counted_ins AFTER INSERT ON techdescr BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techdescr_counted_upd AFTER UPDATE ON techdescr BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER techdescr_counted_del AFTER DELETE ON techdescr BEGIN UPDATE kx_changes SET n = n + 1; END;

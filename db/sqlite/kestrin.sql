@@ -231,3 +231,50 @@ INSERT INTO kx_procedures (name, params, body) VALUES
 ('kx_cartTotal', 1,
  'SELECT coalesce(sum(price * qty), 0) AS subtotal, coalesce(sum(tweight), 0) AS shipweight
     FROM cart WHERE sessionid = ?1');
+
+-- Changes that the change counter counts (see procedures.sql).
+CREATE TRIGGER preferences_counted_ins AFTER INSERT ON preferences BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER preferences_counted_upd AFTER UPDATE ON preferences BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER preferences_counted_del AFTER DELETE ON preferences BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER filters_counted_ins AFTER INSERT ON filters BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER filters_counted_upd AFTER UPDATE ON filters BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER filters_counted_del AFTER DELETE ON filters BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER markup_counted_ins AFTER INSERT ON markup BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER markup_counted_upd AFTER UPDATE ON markup BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER markup_counted_del AFTER DELETE ON markup BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pictures_counted_ins AFTER INSERT ON pictures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pictures_counted_upd AFTER UPDATE ON pictures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pictures_counted_del AFTER DELETE ON pictures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSizes_counted_ins AFTER INSERT ON prSizes BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSizes_counted_upd AFTER UPDATE ON prSizes BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSizes_counted_del AFTER DELETE ON prSizes BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prColors_counted_ins AFTER INSERT ON prColors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prColors_counted_upd AFTER UPDATE ON prColors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prColors_counted_del AFTER DELETE ON prColors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prStyles_counted_ins AFTER INSERT ON prStyles BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prStyles_counted_upd AFTER UPDATE ON prStyles BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prStyles_counted_del AFTER DELETE ON prStyles BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prTextures_counted_ins AFTER INSERT ON prTextures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prTextures_counted_upd AFTER UPDATE ON prTextures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prTextures_counted_del AFTER DELETE ON prTextures BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prFlavors_counted_ins AFTER INSERT ON prFlavors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prFlavors_counted_upd AFTER UPDATE ON prFlavors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prFlavors_counted_del AFTER DELETE ON prFlavors BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prPackaging_counted_ins AFTER INSERT ON prPackaging BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prPackaging_counted_upd AFTER UPDATE ON prPackaging BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prPackaging_counted_del AFTER DELETE ON prPackaging BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSingle_counted_ins AFTER INSERT ON prSingle BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSingle_counted_upd AFTER UPDATE ON prSingle BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prSingle_counted_del AFTER DELETE ON prSingle BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prGender_counted_ins AFTER INSERT ON prGender BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prGender_counted_upd AFTER UPDATE ON prGender BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER prGender_counted_del AFTER DELETE ON prGender BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pages_counted_ins AFTER INSERT ON pages BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pages_counted_upd AFTER UPDATE ON pages BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pages_counted_del AFTER DELETE ON pages BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesCat_counted_ins AFTER INSERT ON pagesCat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesCat_counted_upd AFTER UPDATE ON pagesCat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesCat_counted_del AFTER DELETE ON pagesCat BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesGrp_counted_ins AFTER INSERT ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesGrp_counted_upd AFTER UPDATE ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER pagesGrp_counted_del AFTER DELETE ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;

@@ -8,7 +8,7 @@ namespace kestrin::cart {
 LineProduct lineProduct(db::Connection& catalog, std::string& sql, const db::Recordset& line) {
   const std::string partno = line.field("partno").text();
   sql = "kx_cartProdInfo '" + sqlEscape(trim(partno)) + "'";
-  db::Recordset found = catalog.execute(sql);
+  db::Recordset found = catalog.executeCached(sql);
   if (found.eof()) return {partno, "", partno, line.field("descr").text()};
   return {found.field("p_manu_part").text(), found.field("m_name").text(),
           found.field("p_part_num").text(), found.field("p_descr").text()};

@@ -17,7 +17,7 @@ float discountFactor(double rate) { return static_cast<float>((100 - rate) / 100
 
 void eCat::lookUpMarkup(const std::string& code, db::Recordset& into) {
   sql = "kx_getMarkup '" + sqlEscape(code) + "'";
-  into = conn.execute(sql);
+  into = conn.executeCached(sql);
 }
 
 float eCat::getRates(const std::string& group) {
@@ -31,7 +31,7 @@ float eCat::getRates(const std::string& group) {
 float eCat::getDiscount(const std::string& customerid) {
   if (customerid.empty()) return 1.0f;
   sql = "kx_getCustomerMarkup '" + sqlEscape(customerid) + "'";
-  db::Recordset customer = conn.execute(sql);
+  db::Recordset customer = conn.executeCached(sql);
   return customer.eof() ? 1.0f : discountFactor(customer.field("rate").number());
 }
 
@@ -50,7 +50,7 @@ float eCat::getRatesII(const std::string& group, const std::string& customerid,
   db::Recordset found;
   if (!customer.empty()) {
     sql = "kx_getCustomerMarkup '" + sqlEscape(customer) + "'";
-    found = conn.execute(sql);
+    found = conn.executeCached(sql);
   }
   if (customer.empty() || found.eof()) {
     lookUpMarkup(trim(grp), found);

@@ -106,6 +106,7 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
   db::Command featured;
   featured.setActiveConnection(conn);
   featured.commandText = sqlText;
+  featured.countFromCache = true;  // products, manufacturers and groups only
   rs = db::Recordset();
   rs.open(featured, db::CursorType::Keyset, db::LockType::ReadOnly);
   if (rs.eof()) {

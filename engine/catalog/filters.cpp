@@ -83,7 +83,7 @@ std::string filterClause(db::Connection& conn, db::Recordset& rows, std::string&
   sql = std::string(source == FilterSource::Procedure ? "kx_getfilters '"
                                                       : "select * from filters where cat='") +
         filterKindName(kind) + "'";
-  rows = conn.execute(sql);
+  rows = conn.executeCached(sql);
   std::string clause;
   for (; !rows.eof(); rows.moveNext()) {
     std::vector<std::string> parts = filterKeyParts(kind, rows.field("items").text());

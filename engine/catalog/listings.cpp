@@ -60,18 +60,18 @@ std::string eCat::displayItems(const std::string& grp, const std::string& cat,
                               " ORDER BY products.vend_code,products.cost";
 
   sql = "kx_grpdescr '" + sqlEscape(group) + "'";
-  rstemp = conn.execute(sql);
+  rstemp = conn.executeCached(sql);
   const std::string groupName = rstemp.eof() ? "" : rstemp.field("descr").text();
   strR = "<b><a href=\"c_2.asp?image=" + htmlEscape(image) + "&group=" + htmlEscape(group) + "\">" +
          trim(groupName) + "</a>: ";
   sql = "kx_catdescr '" + sqlEscape(group) + "','" + sqlEscape(category) + "'";
-  rstemp = conn.execute(sql);
+  rstemp = conn.executeCached(sql);
   const std::string categoryName = rstemp.eof() ? groupName : trim(rstemp.field("descr").text());
   strR += "<a href=\"c_3.asp?image=" + htmlEscape(image) + "&group=" + htmlEscape(group) +
           "&category=" + htmlEscape(category) + "\">" + categoryName + "</a>: ";
   sql = "kx_subdescr '" + sqlEscape(group) + "','" + sqlEscape(category) + "','" +
         sqlEscape(subcategory) + "'";
-  rstemp = conn.execute(sql);
+  rstemp = conn.executeCached(sql);
   if (!rstemp.eof()) strR += trim(rstemp.field("descr").text());
   strR += "</b><br>";
 
@@ -120,12 +120,12 @@ std::string eCat::displayManufList(const std::string& strFrom, const std::string
   strR += "<table cellpadding=1 cellspacing=1 border=0>";
   if (optTDdata == "yes" && !custom) {
     sql = menu;
-    rs = conn.execute(sql);
+    rs = conn.executeCached(sql);
     if (!rs.eof()) strR += "<tr><td class=\"grp\" colspan=2>Specials</td></tr>";
     for (; !rs.eof(); rs.moveNext()) {
       const std::string code = rs.field("vend_code").text();
       sql = "select vend_code from manuf where vend_code='" + sqlEscape(code) + "'";
-      if (!connTD.execute(sql).eof()) continue;
+      if (!connTD.executeCached(sql).eof()) continue;
       strR +=
           "<tr><td width=18><img src=\"images/bullet.gif\"></td><td><a class=\"link\" "
           "href=\"c_4manu.asp?featured=true&manufacturer=" +
@@ -133,7 +133,7 @@ std::string eCat::displayManufList(const std::string& strFrom, const std::string
     }
   }
   sql = menu;
-  rs = (optTDdata != "yes" ? conn : connTD).execute(sql);
+  rs = (optTDdata != "yes" ? conn : connTD).executeCached(sql);
   strR += "<tr><td colspan=2 class=\"grp\" width=18 nowrap>All&nbsp;MANUFACTURERS</td></tr>";
   for (; !rs.eof(); rs.moveNext()) {
     strR +=
@@ -157,7 +157,7 @@ Variant eCat::displayManuf(const std::string& vendcode, I2 page, const std::stri
   opendb(true, siteID, sitePassword);
 
   sql = "select vend_name from manuf where vend_code='" + sqlEscape(vendor) + "'";
-  rstemp = catalogConn(strCustDb).execute(sql);
+  rstemp = catalogConn(strCustDb).executeCached(sql);
   const std::string name = trim(rstemp.field("vend_name").text());  // no row: the call fails
   strR = "<font class=\"text\" ><b>" + name + "</b><br>";
 

@@ -60,7 +60,7 @@ std::string eCat::displayGRP(const std::string& group, const std::string& siteID
 
   // A main category without groups gives the condition "()", which the database rejects.
   sql = "SELECT descr,grp FROM comgrp WHERE (" + condition + ")" + clause + " order by descr";
-  rs = catalog.execute(sql);
+  rs = catalog.executeCached(sql);
   strR = "<table cellpadding=1 cellspacing=1 border=0><tr><td colspan=2 class=\"grp\">";
   if (main) strR += main->heading;
   strR += "</td></tr>";
@@ -86,11 +86,11 @@ std::string eCat::displayCat(const std::string& strGRP, const std::string& strIm
 
   db::Connection& catalog = catalogConn(strCustDb);
   sql = "select * from comcat where grp='" + sqlEscape(group) + "' " + clause;
-  rs = catalog.execute(sql);
+  rs = catalog.executeCached(sql);
   if (rs.eof()) return "There's no item available in the item group.";
 
   sql = "kx_grpdescr '" + sqlEscape(group) + "'";
-  rstemp = catalog.execute(sql);
+  rstemp = catalog.executeCached(sql);
   strR += "<table cellpadding=1 cellspacing=1 border=0><tr>";
   strR += "<td colspan=2 class=\"grp\">&nbsp;" + trim(rstemp.field("descr").text());
   strR += "</td></tr>";
@@ -99,7 +99,7 @@ std::string eCat::displayCat(const std::string& strGRP, const std::string& strIm
     const std::string descr = trim(rs.field("descr").text());
     sql = "select sub from comsub where grp='" + sqlEscape(group) + "' and cat='" + sqlEscape(cat) +
           "'";
-    db::Recordset subs = catalog.execute(sql);
+    db::Recordset subs = catalog.executeCached(sql);
     const char* page = subs.eof() ? "c_4b.asp" : "c_3.asp";
     strR +=
         "<tr><td width=18><img src=\"images/bullet.gif\" border=0></td><td><a class=\"link\" "
@@ -126,17 +126,17 @@ std::string eCat::displaySub(const std::string& grp, const std::string& cat,
   db::Connection& catalog = catalogConn(strCustDb);
   sql = "select * from comsub where grp='" + sqlEscape(group) + "' and cat='" +
         sqlEscape(category) + "' " + clause;
-  rs = catalog.execute(sql);
+  rs = catalog.executeCached(sql);
   if (rs.eof()) {
     return "<div align=\"center\" class=\"error\">There's no item available in this item "
            "category.</div>";
   }
 
   sql = "kx_grpdescr '" + sqlEscape(group) + "'";
-  rstemp = catalog.execute(sql);
+  rstemp = catalog.executeCached(sql);
   const std::string groupName = trim(rstemp.field("descr").text());
   sql = "kx_catdescr '" + sqlEscape(group) + "','" + sqlEscape(category) + "'";
-  rstemp = catalog.execute(sql);
+  rstemp = catalog.executeCached(sql);
   const std::string categoryName = trim(rstemp.field("descr").text());
 
   strR += "<table cellpadding=1 cellspacing=1 border=0>";

@@ -60,14 +60,14 @@ ShopDetails lookUpShopDetails(db::Connection& conn, std::string& sql, const std:
   ShopDetails details;
   sql = std::string("select picture,") + priceOptionsColumn + " from products where part_num='" +
         sqlEscape(partNum) + "'";
-  db::Recordset product = conn.execute(sql);
+  db::Recordset product = conn.executeCached(sql);
   if (product.eof()) {
     details.cart = buyButton(partNum, flag);
     return details;
   }
   details.found = true;
   sql = "select * from pictures where part_num='" + sqlEscape(partNum) + "' order by positions";
-  db::Recordset pictures = conn.execute(sql);
+  db::Recordset pictures = conn.executeCached(sql);
   if (!pictures.eof()) {
     const std::string picture = pictures.field("picture").text();
     details.picture =
@@ -84,7 +84,7 @@ bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partN
         "showSizes <> 0 or showColors <> 0 or showStyles <> 0 or showTextures <> 0 or showFlavors "
         "<> 0 or "
         "showPackaging <> 0 or showSingle <> 0 or showGender <> 0)";
-  return !conn.execute(sql).eof();
+  return !conn.executeCached(sql).eof();
 }
 
 bool inStock(const Variant& qty) { return qty.isNumeric() && qty.number() > 0; }

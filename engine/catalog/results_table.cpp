@@ -19,6 +19,7 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
   db::Command listing;
   listing.setActiveConnection(optTDdata != "yes" || strCustDb ? conn : connTD);
   listing.commandText = sql;
+  listing.countFromCache = true;  // products, manufacturers and groups only
   rs = db::Recordset();
   rs.open(listing, db::CursorType::Keyset, db::LockType::ReadOnly);
 

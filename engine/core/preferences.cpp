@@ -82,7 +82,7 @@ std::string eCat::getPref(const std::string& items, const std::string& strFrom,
   if (opensItself) opendb(false, siteID, sitePassword);
 
   sql = "kx_getpref '" + sqlEscape(trim(name)) + "'";
-  rstemp = conn.execute(sql);
+  rstemp = conn.executeCached(sql);
   strR = rstemp.eof() ? "n/a" : rstemp.field("descr").text();
 
   if (opensItself) closedb();

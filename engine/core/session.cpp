@@ -46,6 +46,10 @@ void eCat::opendb(bool initPref, const std::string& siteID, const std::string& s
     return;
   }
 
+  // A connection still open from an earlier call serves this one: what it knew of the database's
+  // changes may be old.
+  conn.rereadChangeCounter();
+  connTD.rereadChangeCounter();
   step([&] { conn.open(values[1]); });
   connStringIM = values[4];
   connStringTD = values[7];

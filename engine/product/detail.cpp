@@ -92,7 +92,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
   // unknown part number every read of a field fails, and its step with it.
   steps.run([&] {
     sql = "kx_getProdInfo '" + quoted + "'";
-    rstemp = catalog.execute(sql);
+    rstemp = catalog.executeCached(sql);
   });
 
   std::string priceText;
@@ -115,12 +115,12 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
   strR += "</td><td valign=\"top\" class=\"text\" align=\"center\">";
   steps.run([&] {
     sql = "select grp,cat,sub from products where part_num='" + quoted + "'";
-    db::Recordset placed = conn.execute(sql);
+    db::Recordset placed = conn.executeCached(sql);
     if (placed.eof()) return;
     sql = "select picture from comsub where grp='" + sqlEscape(trim(placed.field("grp").text())) +
           "' and cat='" + sqlEscape(trim(placed.field("cat").text())) + "' and sub='" +
           sqlEscape(trim(placed.field("sub").text())) + "'";
-    db::Recordset sub = conn.execute(sql);
+    db::Recordset sub = conn.executeCached(sql);
     if (sub.eof()) return;
     const std::string picture = trim(sub.field("picture").text());
     if (!picture.empty()) strR += "<img src=\"images/special/" + picture + "\" border=\"0\">";
@@ -132,13 +132,13 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
     bool rich = false;
     steps.run([&] {
       sql = "kx_getTechSpecII '" + quoted + "'";
-      rs = conn.execute(sql);
+      rs = conn.executeCached(sql);
       rich = !rs.eof();
     });
     if (!rich) {
       steps.run([&] {
         sql = "kx_getTechSpec '" + quoted + "'";
-        rs = conn.execute(sql);
+        rs = conn.executeCached(sql);
         if (rs.eof()) {
           strR += kNoTechSheet;
           return;
@@ -181,7 +181,7 @@ std::string eCat::displayDetail(const std::string& partno, const std::string& aP
 
     steps.run([&] {
       sql = "kx_getTechSpec '" + quoted + "'";
-      rs = catalog.execute(sql);
+      rs = catalog.executeCached(sql);
       std::string sheet = rs.eof() ? kNoTechSheet : "";
       sheet +=
           "<table><tr><td valign=\"top\"><table border=\"0\" cellpadding=\"5\"><tr><td "
@@ -213,7 +213,7 @@ void eCat::appendRelatedItems(db::Connection& catalog, const std::string& word, 
                               const std::string& strImage) {
   sql = "select distinct grp,cat,sub from products where descr like '" + sqlEscape(word) +
         "' + '%' order by grp,cat,sub";
-  db::Recordset rows = catalog.execute(sql);
+  db::Recordset rows = catalog.executeCached(sql);
   if (rows.eof()) {
     strR += "<br>No related items information available for this item.<br><br>";
     return;
@@ -221,7 +221,7 @@ void eCat::appendRelatedItems(db::Connection& catalog, const std::string& word, 
 
   auto describe = [&](std::string statement) -> std::string {
     sql = std::move(statement);
-    db::Recordset found = catalog.execute(sql);
+    db::Recordset found = catalog.executeCached(sql);
     return found.eof() ? std::string() : found.field("descr").text();
   };
   // A code without a description row has an empty description, so a subcategory that is not in

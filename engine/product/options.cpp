@@ -24,7 +24,7 @@ OfferedOptions readOfferedOptions(db::Connection& conn, std::string& sql,
   sql = "select ";
   for (const OptionKind& kind : kOptionKinds) sql += std::string(kind.flagColumn) + ",";
   sql += std::string(kPictureFlag) + " from products where part_num='" + sqlEscape(partno) + "'";
-  db::Recordset flags = conn.execute(sql);
+  db::Recordset flags = conn.executeCached(sql);
   OfferedOptions offered;
   if (flags.eof()) return offered;
   for (size_t i = 0; i < kOptionKinds.size(); ++i)
@@ -38,7 +38,7 @@ std::vector<OptionRow> readOptionRows(db::Connection& conn, std::string& sql,
   sql = std::string("select * from ") + kind.table + " where part_num='" + sqlEscape(partno) +
         "' order by descr";
   std::vector<OptionRow> rows;
-  for (db::Recordset rs = conn.execute(sql); !rs.eof(); rs.moveNext())
+  for (db::Recordset rs = conn.executeCached(sql); !rs.eof(); rs.moveNext())
     rows.push_back({rs.field("id").text(), rs.field("descr").text()});
   return rows;
 }
@@ -61,7 +61,7 @@ std::optional<std::string> optionDescr(db::Connection& conn, std::string& sql,
     raise(kErrInvalidCall,
           "Invalid procedure call or argument: no option table " + std::string(table), "kestrin");
   sql = "select descr from " + std::string(table) + " where id=" + std::to_string(id);
-  db::Recordset row = conn.execute(sql);
+  db::Recordset row = conn.executeCached(sql);
   if (row.eof()) return std::nullopt;
   return row.field("descr").text();
 }

@@ -70,7 +70,7 @@ std::string eCat::search(const std::string& keyword, const std::string& sType, I
             for (; !shopGroups.eof(); shopGroups.moveNext()) {
               const std::string grp = shopGroups.field("grp").text();
               sql = "select descr from comgrp where grp='" + sqlEscape(grp) + "' and grp like 'z%'";
-              rstemp = conn.execute(sql);
+              rstemp = conn.executeCached(sql);
               if (rstemp.eof()) continue;
               strR += "- <b><a href=\"search.asp?action=viewitems&grp=" + grp + links +
                       trim(rstemp.field("descr").text()) + "</a><br></b>";
@@ -80,7 +80,7 @@ std::string eCat::search(const std::string& keyword, const std::string& sType, I
           for (; !rs.eof(); rs.moveNext()) {
             const std::string grp = rs.field("grp").text();
             sql = "kx_grpdescr '" + sqlEscape(grp) + "'";
-            rstemp = descriptions.execute(sql);
+            rstemp = descriptions.executeCached(sql);
             if (rstemp.eof()) continue;  // a group without a description is left out
             strR += "- <a href=\"search.asp?action=viewitems&grp=" + grp + links +
                     trim(rstemp.field("descr").text()) + "</a><br>";

@@ -349,6 +349,8 @@ TEST_F(DetailTest, StatementsFollowTheCatalogConnectionRule) {
     int checked = 0;
     for (const db::TracedStatement& s : trace.statements()) {
       SCOPED_TRACE(s.sql);
+      // The database layer reads each database's change counter itself (change_cache.h).
+      if (s.sql.find(" from kx_changes") != std::string::npos) continue;
       if (s.sql.starts_with("kx_getProdInfo") || s.sql.starts_with("kx_getTechSpec '")) {
         EXPECT_EQ(s.database, c.product);
         ++checked;

@@ -1,3 +1,4 @@
+#include "change_cache.h"
 #include "cursor.h"
 #include "dialect.h"
 #include "kestrin/db.h"
@@ -27,6 +28,22 @@ std::string databaseName(const ConnectionTarget& t) {
 
 thread_local StatementTrace* tInnermostTrace = nullptr;
 
+// The row count of `sql` kept from an earlier request while the counted tables are unchanged;
+// counted and kept now when it is not known. Nothing when the database keeps no counter.
+std::optional<long long> knownCount(Session& session, const std::string& database,
+                                    const std::string& sql) {
+  const std::optional<std::string> counter = changeCounter(session, database);
+  if (!counter) return std::nullopt;
+  const std::string key = "count of " + sql;
+  if (std::shared_ptr<const CachedRows> kept = cachedRows(database, *counter, key))
+    return static_cast<long long>(kept->rows.front().front().number());
+  auto rows = std::make_shared<CachedRows>();
+  const long long count = session.countRows(sql);
+  rows->rows.push_back({Variant(count)});
+  keepRows(database, *counter, key, rows);
+  return count;
+}
+
 }  // namespace
 
 // ---- StatementTrace ----
@@ -34,9 +51,11 @@ thread_local StatementTrace* tInnermostTrace = nullptr;
 StatementTrace::StatementTrace() : outer_(tInnermostTrace) { tInnermostTrace = this; }
 StatementTrace::~StatementTrace() { tInnermostTrace = outer_; }
 
-void StatementTrace::record(const std::string& sql, const std::string& database) {
+void StatementTrace::record(const std::string& sql, const std::string& database, bool fromCache) {
+  if (!tInnermostTrace) return;
+  const auto now = std::chrono::steady_clock::now();
   for (StatementTrace* t = tInnermostTrace; t; t = t->outer_)
-    t->statements_.push_back({sql, database});
+    t->statements_.push_back({sql, database, now, fromCache});
 }
 
 // ---- Connection ----
@@ -87,6 +106,35 @@ Recordset Connection::execute(const std::string& sql) {
   return Recordset(makeForwardCursor(std::move(stream)));
 }
 
+Recordset Connection::executeCached(const std::string& sql) {
+  requireOpen();
+  const std::optional<std::string> counter = changeCounter(*session_, database_);
+  if (!counter) return execute(sql);
+  if (std::shared_ptr<const CachedRows> kept = cachedRows(database_, *counter, sql)) {
+    StatementTrace::record(sql, database_, true);
+    if (!kept->returnsRows) return Recordset();
+    return Recordset(makeForwardCursor(streamOf(std::move(kept))));
+  }
+  StatementTrace::record(sql, database_);
+  requireSingleStatement(sql);
+  std::unique_ptr<RowStream> stream = session_->run(sql);
+  auto rows = std::make_shared<CachedRows>();
+  if (stream) {
+    rows->columns = stream->columns();
+    std::vector<Variant> row;
+    while (stream->next(row)) rows->rows.push_back(std::move(row));
+  } else {
+    rows->returnsRows = false;
+  }
+  keepRows(database_, *counter, sql, rows);
+  if (!rows->returnsRows) return Recordset();
+  return Recordset(makeForwardCursor(streamOf(std::move(rows))));
+}
+
+void Connection::rereadChangeCounter() {
+  if (session_) session_->counterReading = {};
+}
+
 void Connection::executeBatch(ConstantBatch batch) {
   requireOpen();
   for (const std::string& statement : splitStatements(batch.text())) {
@@ -123,11 +171,12 @@ void Recordset::open(const std::string& sql, const Connection& conn, CursorType 
 }
 
 void Recordset::open(const Command& command, CursorType cursor, LockType) {
-  openOn(command.session(), command.database(), command.commandText, cursor);
+  openOn(command.session(), command.database(), command.commandText, cursor,
+         command.countFromCache);
 }
 
 void Recordset::openOn(const std::shared_ptr<Session>& session, const std::string& database,
-                       const std::string& sql, CursorType cursor) {
+                       const std::string& sql, CursorType cursor, bool countFromCache) {
   if (cursor_)
     raise(kErrObjectOpen, "Operation is not allowed when the object is open.", kRsSource);
   if (!session || !session->isOpen()) {
@@ -140,7 +189,8 @@ void Recordset::openOn(const std::shared_ptr<Session>& session, const std::strin
   requireSingleStatement(sql);
   cursorType_ = cursor == CursorType::Unspecified ? cursorType_ : cursor;
   if (cursorType_ == CursorType::Keyset || cursorType_ == CursorType::Dynamic) {
-    cursor_ = makeKeysetCursor(session, sql);
+    cursor_ = makeKeysetCursor(session, sql,
+                               countFromCache ? knownCount(*session, database, sql) : std::nullopt);
     cursor_->setWindow(pageSize_);
     return;
   }

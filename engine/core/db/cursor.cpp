@@ -79,9 +79,9 @@ class ReadCursor : public Cursor {
 
 class KeysetCursor : public Cursor {
  public:
-  KeysetCursor(std::shared_ptr<Session> session, std::string sql)
+  KeysetCursor(std::shared_ptr<Session> session, std::string sql, std::optional<long long> count)
       : session_(std::move(session)), sql_(std::move(sql)) {
-    count_ = session_->countRows(sql_);
+    count_ = count ? *count : session_->countRows(sql_);
   }
   bool eof() const override { return pos_ >= count_; }
   bool bof() const override { return pos_ < 0 || count_ == 0; }
@@ -144,8 +144,9 @@ std::unique_ptr<Cursor> makeForwardCursor(std::unique_ptr<RowStream> stream) {
 std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream) {
   return std::make_unique<ReadCursor>(std::move(stream), false);
 }
-std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql) {
-  return std::make_unique<KeysetCursor>(std::move(session), std::move(sql));
+std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql,
+                                         std::optional<long long> count) {
+  return std::make_unique<KeysetCursor>(std::move(session), std::move(sql), count);
 }
 
 }  // namespace kestrin::db

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,8 @@ class Cursor {
 
 std::unique_ptr<Cursor> makeForwardCursor(std::unique_ptr<RowStream> stream);
 std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream);
-std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql);
+// `count`: the number of rows when it is known already; otherwise the cursor counts them.
+std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql,
+                                         std::optional<long long> count = std::nullopt);
 
 }  // namespace kestrin::db

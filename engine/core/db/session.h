@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,23 @@ class Session {
                                                long long limit) = 0;
   // Statements run on the session so far (for measurements and tests).
   virtual long long statementCount() const = 0;
+  // Rows that this session's connection has changed so far, by whatever statement, procedure or
+  // trigger; -1 when the backend cannot tell (the change counter is then read before every
+  // cached query, see change_cache.h).
+  virtual long long changesMade() const { return -1; }
+  // The statement that reads the change counter (change_cache.h): the counter, and where the
+  // backend can tell, what marks a change of the schema.
+  virtual std::string changeCounterQuery() const { return "select n from kx_changes"; }
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
+
+  // The database's change counter as this session last read it (change_cache.cpp).
+  struct CounterReading {
+    bool read = false;
+    std::optional<std::string> value;  // none: the database keeps no counter
+    long long changesMade = -1;        // changesMade() when it was read
+  };
+  CounterReading counterReading;
 };
 
 // What a connection string names.

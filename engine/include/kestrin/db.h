@@ -13,6 +13,7 @@
 // these to the database user's rights). See README.md, "Database layer".
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,6 +48,11 @@ class ConstantBatch {
 struct TracedStatement {
   std::string sql;
   std::string database;  // the file of an embedded database; host/name of a server database
+  // When the layer was asked to run it; the time to the next statement's start is what the
+  // statement and the work on its rows took (the statement profile of bench/).
+  std::chrono::steady_clock::time_point startedAt;
+  // Answered from the process's cache of unchanged tables, without asking the database.
+  bool fromCache = false;
 };
 
 // Records every statement that Connections and Recordsets on the calling thread run while it
@@ -63,7 +69,7 @@ class StatementTrace {
   void clear() { statements_.clear(); }
 
   // Called by the layer for each statement it is about to run.
-  static void record(const std::string& sql, const std::string& database);
+  static void record(const std::string& sql, const std::string& database, bool fromCache = false);
 
  private:
   std::vector<TracedStatement> statements_;
@@ -90,6 +96,15 @@ class Connection {
   // Statements that return no rows give a closed Recordset. A text of several statements is
   // refused with a statement error.
   Recordset execute(const std::string& sql);
+  // As execute(), for a query that reads only tables whose changes the database counts
+  // (preferences, markups, filters, the catalog tables): while the count shows them unchanged,
+  // the answer comes from the process's cache, so every process sees a change at its next
+  // request. A database without the counter is asked every time.
+  Recordset executeCached(const std::string& sql);
+  // The next executeCached() reads the change counter again. A session reads it once and keeps
+  // it until the session itself changes rows; call this where a connection kept open starts
+  // serving a new request.
+  void rereadChangeCounter();
   // Runs the statements of a constant batch in order; a failing one stops the rest.
   void executeBatch(ConstantBatch batch);
   // Closes the session. Closing a connection that is not open does nothing.
@@ -117,6 +132,9 @@ class Command {
   }
   std::string commandText;
   CommandType commandType = CommandType::Text;
+  // The statement reads only counted tables (see Connection::executeCached): a keyset open may
+  // take its row count from the process's cache.
+  bool countFromCache = false;
 
   const std::shared_ptr<Session>& session() const { return session_; }
   const std::string& database() const { return database_; }
@@ -176,7 +194,7 @@ class Recordset {
  private:
   Cursor& cursor() const;
   void openOn(const std::shared_ptr<Session>& session, const std::string& database,
-              const std::string& sql, CursorType cursor);
+              const std::string& sql, CursorType cursor, bool countFromCache = false);
   std::unique_ptr<Cursor> cursor_;
   CursorType cursorType_ = CursorType::ForwardOnly;
   long long pageSize_ = 10;

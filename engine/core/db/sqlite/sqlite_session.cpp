@@ -327,6 +327,15 @@ class SqliteSession : public Session {
   }
 
   long long statementCount() const override { return statements_; }
+  // Dropping, altering or making a table again fires no trigger: the number and the size of the
+  // schema's definitions change instead.
+  std::string changeCounterQuery() const override {
+    return "select n, (select count(*) from sqlite_master) as objects, "
+           "(select total(length(sql)) from sqlite_master) as definitions from kx_changes";
+  }
+  long long changesMade() const override {
+    return core_ ? static_cast<long long>(sqlite3_total_changes64(core_->db.get())) : -1;
+  }
 
   void close() override {
     if (!core_) return;

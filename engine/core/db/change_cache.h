@@ -1,0 +1,51 @@
+// Answers to queries that read only counted tables, kept in the process while the database's
+// change counter shows those tables unchanged.
+//
+// A database that supports this holds the table kx_changes with one row, whose column n triggers
+// on the counted tables (preferences, markups, filters, the catalog tables, the procedures) raise
+// on every insert, update and delete, whoever makes it: another process, another host, an
+// administrator's SQL. A session reads the counter before its first cached query, and again after
+// it has changed rows itself; an answer kept under another counter value is not used. So a change
+// is seen by the next request of every process, and a request sees its own changes at once.
+//
+// A change of the schema (a table dropped, altered or made again) counts as a change too where
+// the backend can tell (Session::changeCounterQuery).
+//
+// A database without the counter (made before it existed) is simply not cached, and neither is
+// any database of a process started with KESTRIN_ROW_CACHE=off (measurements, diagnosis): it
+// then runs every statement as it did before the cache existed.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kestrin/variant.h"
+#include "session.h"
+
+namespace kestrin::db {
+
+struct CachedRows {
+  std::vector<std::string> columns;
+  std::vector<std::vector<Variant>> rows;
+  bool returnsRows = true;  // false for a statement without columns
+};
+
+// The database's counter as `session` sees it now, reading it when needed (traced under
+// `database`); nullopt when the database keeps no counter or the cache is off.
+std::optional<std::string> changeCounter(Session& session, const std::string& database);
+
+// What the cache holds for `key` on `database` at counter value `counter`, or nullptr.
+std::shared_ptr<const CachedRows> cachedRows(const std::string& database,
+                                             const std::string& counter, const std::string& key);
+void keepRows(const std::string& database, const std::string& counter, const std::string& key,
+              std::shared_ptr<const CachedRows> rows);
+
+// A stream over kept rows.
+std::unique_ptr<RowStream> streamOf(std::shared_ptr<const CachedRows> rows);
+
+// Drops everything the process keeps (tests, and a host told to forget).
+void forgetCachedRows();
+
+}  // namespace kestrin::db

@@ -1,0 +1,141 @@
+// Answers the engine keeps between requests (preferences, markups, group descriptions, listing
+// counts): a change made by another process shows in the very next request.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "catalog_test_base.h"
+#include "db/change_cache.h"
+#include "kestrin/db.h"
+
+namespace kestrin::testing {
+namespace {
+
+class CachedPagesTest : public CatalogTest {
+ protected:
+  void SetUp() override {
+    CatalogTest::SetUp();
+    site.setPreference("optTDdata", "no");
+    site.setPreference("colorSchema", "blue");
+    addGroup(Database::Main, "A1", "Notebooks");
+    addCategory(Database::Main, "A1", "010", "Ultrabooks");
+    addManuf(Database::Main, "AC", "Acme");
+    addMarkup("m001", 10);
+    addProduct(Database::Main, {.part = "NB-1", .manuPart = "MP-1", .descr = "Slim Notebook"});
+  }
+
+  // One page request, as the page host makes it: a fresh engine object.
+  static std::string listing() {
+    eCat page;
+    return page.displayItems("A1", "010", "", "", 1, "", "", "", "", false, 0, SiteFixture::kSiteId,
+                             SiteFixture::kPassword);
+  }
+
+  // Runs `sql` on the main database from another process, as an administrator would.
+  void changeElsewhere(const std::string& sql) const {
+    CommandResult r = runCommand({"sqlite3", site.dbFile(Database::Main), sql});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+
+  static size_t answeredFromCache(const db::StatementTrace& trace) {
+    size_t n = 0;
+    for (const db::TracedStatement& s : trace.statements()) n += s.fromCache ? 1 : 0;
+    return n;
+  }
+};
+
+TEST_F(CachedPagesTest, ChangeByAnotherProcessShowsInTheNextRequest) {
+  struct Case {
+    const char* what;
+    const char* sql;
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"preference", "UPDATE preferences SET descr='brick' WHERE items='colorSchema'",
+       "bgcolor=\"#3F658B\"", "bgcolor=\"#92430A\""},
+      {"markup", "UPDATE markup SET rate=20 WHERE markupid='m001'", "11.00", "12.00"},
+      {"product", "UPDATE products SET descr='Feather Notebook' WHERE part_num='NB-1'",
+       "Slim Notebook", "Feather Notebook"},
+      {"group description", "UPDATE comgrp SET descr='Laptops' WHERE grp='A1'", ">Notebooks</a>",
+       ">Laptops</a>"},
+      {"table made again from an old dump, without its triggers",
+       "DROP TABLE comgrp; CREATE TABLE comgrp (grp TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+       "descr TEXT COLLATE NOCASE); INSERT INTO comgrp VALUES ('A1', 'Portables')",
+       ">Laptops</a>", ">Portables</a>"},
+      {"product count",
+       "INSERT INTO products (part_num, manu_part, descr, grp, cat, sub, vend_code, qty, cost) "
+       "VALUES ('NB-2', 'MP-2', 'Second Notebook', 'A1', '010', '', 'AC', 3, 30)",
+       "Found: <b>1</b> items", "Found: <b>2</b> items"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    listing();  // the process keeps what this request read
+    std::string page;
+    {
+      db::StatementTrace trace;
+      page = listing();
+      EXPECT_GT(answeredFromCache(trace), 0u);
+    }
+    EXPECT_NE(page.find(c.before), std::string::npos) << page;
+
+    changeElsewhere(c.sql);
+
+    page = listing();
+    EXPECT_NE(page.find(c.after), std::string::npos) << page;
+    EXPECT_EQ(page.find(c.before), std::string::npos) << page;
+    db::forgetCachedRows();
+    EXPECT_EQ(page, listing()) << "the next request differs from one that reads everything anew";
+  }
+}
+
+TEST_F(CachedPagesTest, CachedPageEqualsTheUncachedOne) {
+  addFilter("PRODUCT", "NB-9");
+  addPicture("NB-1", "nb1.jpg", 1);
+  db::forgetCachedRows();
+  const std::string first = listing();
+  db::StatementTrace trace;
+  EXPECT_EQ(listing(), first);
+  // Preferences, filters, descriptions, markups and the rows' pictures come from the cache; the
+  // counter is read once per database.
+  size_t counterReads = 0;
+  for (const db::TracedStatement& s : trace.statements())
+    counterReads += s.sql.starts_with("select n") ? 1 : 0;
+  EXPECT_EQ(counterReads, 1u);
+  EXPECT_GE(answeredFromCache(trace), 20u);
+}
+
+TEST_F(CachedPagesTest, ARequestSeesItsOwnChangeAtOnce) {
+  listing();
+  eCat admin;
+  admin.setPref("colorSchema", "green", SiteFixture::kSiteId, SiteFixture::kPassword);
+  EXPECT_EQ(admin.getPref("colorSchema", "", SiteFixture::kSiteId, SiteFixture::kPassword),
+            "green");
+  EXPECT_NE(listing().find("bgcolor=\"#22483F\""), std::string::npos);
+
+  // Within one session too: the session's own change makes it read the counter again.
+  eCat one;
+  one.opendb(false, SiteFixture::kSiteId, SiteFixture::kPassword);
+  EXPECT_EQ(one.getPref("siteTitle", "opendb"), "n/a");
+  one.conn.execute("insert into preferences (items,descr) values ('siteTitle','Kestrel Shop')");
+  EXPECT_EQ(one.getPref("siteTitle", "opendb"), "Kestrel Shop");
+  one.closedb();
+}
+
+TEST_F(CachedPagesTest, DatabaseWithoutTheCounterIsAskedEveryTime) {
+  // As a database made before the counter existed: neither the table nor its triggers.
+  for (const std::string& trigger :
+       site.column(Database::Main, "SELECT name FROM sqlite_master WHERE type = 'trigger'"))
+    site.exec(Database::Main, "DROP TRIGGER " + trigger);
+  site.exec(Database::Main, "DROP TABLE kx_changes");
+  db::forgetCachedRows();
+  const std::string first = listing();
+  db::StatementTrace trace;
+  EXPECT_EQ(listing(), first);
+  EXPECT_EQ(answeredFromCache(trace), 0u);
+  changeElsewhere("UPDATE comgrp SET descr='Laptops' WHERE grp='A1'");
+  EXPECT_NE(listing().find(">Laptops</a>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrin::testing
