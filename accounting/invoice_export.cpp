@@ -180,12 +180,6 @@ void exportOrder(ExportHost& host, const ExportProfile& profile) {
 
 }  // namespace
 
-void ensureInvoiceJournal(db::Connection& conn) {
-  conn.execute(std::string("CREATE TABLE IF NOT EXISTS ") + kInvoiceJournalTable +
-               " (orderid VARCHAR(50) NOT NULL PRIMARY KEY, txnid VARCHAR(50), "
-               "status VARCHAR(20), exported VARCHAR(30))");
-}
-
 std::optional<JournalEntry> findJournalEntry(db::Connection& conn, const std::string& orderid) {
   db::Recordset rs =
       conn.execute(std::string("select orderid, txnid, status, exported from ") +
@@ -207,7 +201,6 @@ ExportSpec invoiceExport(const ExportProfile&) {
   spec.query = "select * from orderinfo";
   spec.header = "Export All Invoices to QB :: ";
   spec.logFileName = "ExportInvoiceToQBLog.txt";
-  spec.prepare = [](ExportHost& host) { ensureInvoiceJournal(host.conn); };
   spec.row = exportOrder;
   return spec;
 }

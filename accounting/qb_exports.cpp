@@ -230,7 +230,6 @@ std::string runExport(const ExportSpec& spec, ExportHost& host, const ExportProf
   return withHandler(
       [&] {
         if (host.openDatabase) host.openDatabase();
-        if (spec.prepare) spec.prepare(host);
         host.sql = spec.query;
         host.rs = host.conn.execute(host.sql);
         host.log = spec.header + generalDate(host.now ? host.now() : localNow()) + kCrLf + kCrLf;

@@ -20,7 +20,7 @@ namespace {
 const std::vector<std::string>& tenParts() {
   static const std::vector<std::string> parts = [] {
     sqlite3* db = nullptr;
-    if (sqlite3_open((demoSite() + "/kestrin.db").c_str(), &db) != SQLITE_OK)
+    if (sqlite3_open((demoSite(Backend::SQLite) + "/kestrin.db").c_str(), &db) != SQLITE_OK)
       throw std::runtime_error("cannot open the demo database");
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db,
@@ -57,7 +57,7 @@ bool saveOrder(const std::string& session) {
 }
 
 void BM_CartStep2(benchmark::State& state) {
-  useSite(demoSite());
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
   const std::string& part = tenParts().front();
   static std::atomic<long> sessions{0};
   StatementCounter statements;
@@ -71,7 +71,7 @@ void BM_CartStep2(benchmark::State& state) {
 BENCHMARK(BM_CartStep2)->Unit(benchmark::kMillisecond);
 
 void BM_CartDisplayTenLines(benchmark::State& state) {
-  useSite(demoSite());
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
   static const std::string session = fillCart("bench-display");
   StatementCounter statements;
   size_t bytes = 0;
@@ -87,7 +87,7 @@ void BM_CartDisplayTenLines(benchmark::State& state) {
 BENCHMARK(BM_CartDisplayTenLines)->Unit(benchmark::kMillisecond);
 
 void BM_OrderSaveTenLines(benchmark::State& state) {
-  useSite(demoSite());
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
   static const std::string session = fillCart("bench-order");
   StatementCounter statements;
   for (auto _ : state) {
@@ -102,7 +102,7 @@ BENCHMARK(BM_OrderSaveTenLines)->Unit(benchmark::kMillisecond);
 void BM_EightThreadCheckout(benchmark::State& state) {
   constexpr int kThreads = 8;
   constexpr int kEach = 50;
-  useSite(demoSite());
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
   std::vector<std::string> carts;
   for (int t = 0; t < kThreads; ++t)
     carts.push_back(fillCart("bench-checkout-" + std::to_string(t)));

@@ -105,10 +105,12 @@ void BM_PandACallServer(benchmark::State& state) {
 BENCHMARK(BM_PandACallServer)->Unit(benchmark::kMicrosecond);
 
 // RealInventory of a demo distributor product in a page's session, the agent's answer written
-// during the (replaced) wait: files, statements and the statement's HTML.
+// during the (replaced) wait: files, statements and the statement's HTML. Argument: backend
+// (0 SQLite, 1 PostgreSQL).
 void BM_StockCheckWithoutTheWait(benchmark::State& state) {
-  useSite(demoSite());
-  const std::string web = demoSite() + "/web";
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
+  const std::string web = demoSite(backend) + "/web";
   std::filesystem::create_directories(web + "/admin/tdo");
   StatementCounter statements;
   for (auto _ : state) {
@@ -123,7 +125,10 @@ void BM_StockCheckWithoutTheWait(benchmark::State& state) {
   }
   statements.report(state);
 }
-BENCHMARK(BM_StockCheckWithoutTheWait)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StockCheckWithoutTheWait)
+    ->ArgName("pg")
+    ->DenseRange(0, 1)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestrin::bench

@@ -1,4 +1,5 @@
-// Catalog listings on the demo site and on a site with 100,000 products in one category.
+// Catalog listings on the demo site and on a site with 100,000 products in one category, on each
+// backend.
 #include <sys/resource.h>
 
 #include "bench_sites.h"
@@ -7,13 +8,14 @@
 namespace kestrin::bench {
 namespace {
 
-// Arguments: site (0 demo, 1 large), page.
+// Arguments: backend (0 SQLite, 1 PostgreSQL), site (0 demo, 1 large), page.
 void BM_DisplayItems(benchmark::State& state) {
-  const bool large = state.range(0) == 1;
-  useSite(large ? largeSite() : demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  const bool large = state.range(1) == 1;
+  if (!useSite(state, backend, large ? largeSite(backend) : demoSite(backend))) return;
   const std::string grp = large ? kLargeGroup : "B1";
   const std::string cat = large ? kLargeCategory : "010";
-  const auto page = static_cast<int>(state.range(1));
+  const auto page = static_cast<int>(state.range(2));
   StatementCounter statements;
   size_t bytes = 0;
   for (auto _ : state) {
@@ -27,15 +29,14 @@ void BM_DisplayItems(benchmark::State& state) {
   state.counters["html_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_DisplayItems)
-    ->ArgNames({"large", "page"})
-    ->Args({0, 1})
-    ->Args({0, 50})
-    ->Args({1, 1})
-    ->Args({1, 50})
+    ->ArgNames({"pg", "large", "page"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {1, 50}})
     ->Unit(benchmark::kMillisecond);
 
 void BM_DisplayManufList(benchmark::State& state) {
-  useSite(state.range(0) == 1 ? largeSite() : demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, state.range(1) == 1 ? largeSite(backend) : demoSite(backend)))
+    return;
   StatementCounter statements;
   for (auto _ : state) {
     eCat c;
@@ -44,13 +45,16 @@ void BM_DisplayManufList(benchmark::State& state) {
   }
   statements.report(state);
 }
-BENCHMARK(BM_DisplayManufList)->ArgNames({"large"})->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DisplayManufList)
+    ->ArgNames({"pg", "large"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The request that once multiplied its search key by every ") ORDER BY" of its category value
 // (12,000 copies, a 120 KB key): now each value is placed once. The counter peak_rss_mb is the
 // process's peak resident size after the runs.
 void BM_DisplayItemsHostileLargeRequest(benchmark::State& state) {
-  useSite(demoSite());
+  if (!useSite(state, Backend::SQLite, demoSite(Backend::SQLite))) return;
   std::string category;
   for (int i = 0; i < 12000; ++i) category += ") ORDER BY";
   const std::string key(120 * 1024, 'k');

@@ -1,11 +1,9 @@
 // The product page on the demo site: a shop product with options and a picture gallery, and a
 // distributor product with a data sheet and an item description file; the distributor product
-// also on the site with 100,000 more distributor products, which its related items search.
-#include <sqlite3.h>
-
+// also on the site with 100,000 more distributor products, which its related items search. Each
+// on both backends.
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include "bench_sites.h"
 #include "kestrin/ecat.h"
@@ -20,39 +18,37 @@ constexpr const char* kDistributorPart = "TD-5000014";
 
 // Adds to a demo site what the two pages need besides the demo data: a rich description, without
 // which a shop product shows no gallery, and the distributor product's description file.
-std::string withProductExtras(const std::string& site) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open((site + "/kestrin.db").c_str(), &db) != SQLITE_OK)
-    throw std::runtime_error("cannot open the demo database");
-  const std::string insert =
-      std::string("INSERT INTO techdescr (part_num, descr) VALUES ('") + kShopPart +
-      "', 'Braided cable with gold-plated connectors.\r\nTested for 10,000 bends.**Lifetime "
-      "warranty.')";
-  char* message = nullptr;
-  const int rc = sqlite3_exec(db, insert.c_str(), nullptr, nullptr, &message);
-  sqlite3_free(message);
-  sqlite3_close(db);
-  if (rc != SQLITE_OK) throw std::runtime_error("cannot add the rich description");
+void addProductExtras(Backend backend, bool large) {
+  const std::string& site = large ? largeSite(backend) : demoSite(backend);
+  if (site.empty()) return;
+  adminExec(backend, large, "kestrin",
+            std::string("INSERT INTO techdescr (part_num, descr) VALUES ('") + kShopPart +
+                "', 'Braided cable with gold-plated connectors.\r\nTested for 10,000 "
+                "bends.**Lifetime warranty.')");
   const std::filesystem::path folder = std::filesystem::path(site) / "admin" / "productDescription";
   std::filesystem::create_directories(folder);
   std::ofstream(folder / (std::string(kDistributorPart) + ".descr"))
       << "Corvane Voyager 960, 13.3-inch notebook\r\n\"Weight: 1.2 kg, with battery\"\r\n"
          "Three-year warranty\r\n";
-  return site;
 }
 
-const std::string& productSite(bool large) {
-  static const std::string demo = withProductExtras(demoSite());
-  if (!large) return demo;
-  static const std::string big = withProductExtras(largeSite());
-  return big;
+const std::string& productSite(Backend backend, bool large) {
+  static bool added[2][2] = {};
+  bool& done = added[static_cast<int>(backend)][large];
+  if (!done) {
+    done = true;
+    addProductExtras(backend, large);
+  }
+  return large ? largeSite(backend) : demoSite(backend);
 }
 
-// Arguments: 0 shop product, 1 distributor product; site (0 demo, 1 large).
+// Arguments: backend (0 SQLite, 1 PostgreSQL); 0 shop product, 1 distributor product; site
+// (0 demo, 1 large).
 void BM_DisplayDetail(benchmark::State& state) {
-  const bool shop = state.range(0) == 0;
-  const std::string& site = productSite(state.range(1) == 1);
-  useSite(site);
+  const auto backend = static_cast<Backend>(state.range(0));
+  const bool shop = state.range(1) == 0;
+  const std::string& site = productSite(backend, state.range(2) == 1);
+  if (!useSite(state, backend, site)) return;
   const std::string part = shop ? kShopPart : kDistributorPart;
   StatementCounter statements;
   size_t bytes = 0;
@@ -67,10 +63,13 @@ void BM_DisplayDetail(benchmark::State& state) {
   state.counters["html_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_DisplayDetail)
-    ->ArgNames({"distributor", "large"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({1, 1})
+    ->ArgNames({"pg", "distributor", "large"})
+    ->Args({0, 0, 0})
+    ->Args({0, 1, 0})
+    ->Args({0, 1, 1})
+    ->Args({1, 0, 0})
+    ->Args({1, 1, 0})
+    ->Args({1, 1, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

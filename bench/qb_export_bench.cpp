@@ -31,8 +31,8 @@ long long productCount(const std::string& site) {
 }
 
 void BM_ExportDemoProductsIntoFreshCompanyFile(benchmark::State& state) {
-  const std::string& site = demoSite();
-  useSite(site);
+  const std::string& site = demoSite(Backend::SQLite);
+  if (!useSite(state, Backend::SQLite, site)) return;
   const std::string companyFile = site + "/company.qbw";  // the file the site's configuration names
   const std::string logs = site + "/";
   const long long products = productCount(site);

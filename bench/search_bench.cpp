@@ -1,6 +1,7 @@
 // Searches on the demo site and on a site with 100,000 more products: the keyword search (the
 // search page's first answer), the Search II listing its group links lead to, and the smart
-// search of one group. Each search is a new visitor's first call (page 0), so it is logged.
+// search of one group, each on both backends. Each search is a new visitor's first call (page 0),
+// so it is logged.
 #include <functional>
 
 #include "bench_sites.h"
@@ -9,13 +10,15 @@
 namespace kestrin::bench {
 namespace {
 
-// Arguments: site (0 demo, 1 large) and, for the searches by text, the type (0 keyword search
-// for "sata drive", 1 part-number search for "CH-8247").
+// Arguments: backend (0 SQLite, 1 PostgreSQL), site (0 demo, 1 large) and, for the searches by
+// text, the type (0 keyword search for "sata drive", 1 part-number search for "CH-8247").
 void measure(benchmark::State& state,
              const std::function<std::string(eCat&, const std::string& text,
                                              const std::string& sType)>& call) {
-  useSite(state.range(0) == 1 ? largeSite() : demoSite());
-  const bool partNumber = state.range(1) == 1;
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, state.range(1) == 1 ? largeSite(backend) : demoSite(backend)))
+    return;
+  const bool partNumber = state.range(2) == 1;
   const std::string text = partNumber ? "CH-8247" : "sata drive";
   const std::string sType = partNumber ? "manuf" : "keyword";
   StatementCounter statements;
@@ -28,10 +31,8 @@ void measure(benchmark::State& state,
 }
 
 void bothSitesAndTypes(benchmark::internal::Benchmark* b) {
-  b->ArgNames({"large", "manuf"})->Unit(benchmark::kMillisecond);
-  for (int large : {0, 1}) {
-    for (int manuf : {0, 1}) b->Args({large, manuf});
-  }
+  b->ArgNames({"pg", "large", "manuf"})->ArgsProduct({{0, 1}, {0, 1}, {0, 1}});
+  b->Unit(benchmark::kMillisecond);
 }
 
 void BM_Search(benchmark::State& state) {
@@ -57,9 +58,8 @@ void BM_SmartSearch(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_SmartSearch)
-    ->ArgNames({"large", "unused"})
-    ->Args({0, 0})
-    ->Args({1, 0})
+    ->ArgNames({"pg", "large", "unused"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

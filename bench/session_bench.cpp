@@ -1,4 +1,5 @@
-// One page method's session: opendb with the preferences loaded, then closedb, on the demo site.
+// One page method's session: opendb with the preferences loaded, then closedb, on the demo site
+// of each backend.
 #include "bench_sites.h"
 #include "kestrin/ecat.h"
 
@@ -6,7 +7,8 @@ namespace kestrin::bench {
 namespace {
 
 void BM_OpenAndCloseSession(benchmark::State& state) {
-  useSite(demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
   StatementCounter statements;
   for (auto _ : state) {
     eCat cat;
@@ -16,11 +18,12 @@ void BM_OpenAndCloseSession(benchmark::State& state) {
   }
   statements.report(state);
 }
-BENCHMARK(BM_OpenAndCloseSession)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenAndCloseSession)->ArgName("pg")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The preferences admin form: the same session and the form built from its variables.
 void BM_SetPrefMenu(benchmark::State& state) {
-  useSite(demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
   StatementCounter statements;
   for (auto _ : state) {
     eCat cat;
@@ -28,7 +31,7 @@ void BM_SetPrefMenu(benchmark::State& state) {
   }
   statements.report(state);
 }
-BENCHMARK(BM_SetPrefMenu)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SetPrefMenu)->ArgName("pg")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kestrin::bench

@@ -8,16 +8,10 @@
 namespace kestrin::bench {
 namespace {
 
-shop::Shop& demoShop() {
-  static shop::Shop* s = [] {
-    useSite(demoSite());
-    return new shop::Shop({kSiteId, kPassword, ""});
-  }();
-  return *s;
-}
-
+// Argument of each: backend (0 SQLite, 1 PostgreSQL).
 void BM_ListingEngineOnly(benchmark::State& state) {
-  useSite(demoSite());
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
   for (auto _ : state) {
     eCat c;
     std::string html =
@@ -25,10 +19,15 @@ void BM_ListingEngineOnly(benchmark::State& state) {
     benchmark::DoNotOptimize(html);
   }
 }
-BENCHMARK(BM_ListingEngineOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListingEngineOnly)->ArgName("pg")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 void BM_ListingWholePage(benchmark::State& state) {
-  shop::Shop& s = demoShop();
+  const auto backend = static_cast<Backend>(state.range(0));
+  if (!useSite(state, backend, demoSite(backend))) return;
+  static shop::Shop* shops[2] = {};
+  shop::Shop*& made = shops[static_cast<int>(backend)];
+  if (!made) made = new shop::Shop({kSiteId, kPassword, ""});
+  shop::Shop& s = *made;
   shop::HttpRequest r;
   r.method = "GET";
   r.target = "/c_4b.asp?group=B1&category=010&page=2";
@@ -41,7 +40,7 @@ void BM_ListingWholePage(benchmark::State& state) {
   }
   state.counters["html_bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(BM_ListingWholePage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListingWholePage)->ArgName("pg")->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kestrin::bench

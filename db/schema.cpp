@@ -12,6 +12,10 @@ extern const char kestrin_sql_procedures[], kestrin_sql_procedures_end[];
 extern const char kestrin_sql_catalog[], kestrin_sql_catalog_end[];
 extern const char kestrin_sql_kestrin[], kestrin_sql_kestrin_end[];
 extern const char kestrin_sql_ingram[], kestrin_sql_ingram_end[];
+extern const char kestrin_pg_base[], kestrin_pg_base_end[];
+extern const char kestrin_pg_catalog[], kestrin_pg_catalog_end[];
+extern const char kestrin_pg_kestrin[], kestrin_pg_kestrin_end[];
+extern const char kestrin_pg_ingram[], kestrin_pg_ingram_end[];
 extern const char kestrin_demo_kestrin[], kestrin_demo_kestrin_end[];
 extern const char kestrin_demo_techdata[], kestrin_demo_techdata_end[];
 extern const char kestrin_demo_ingram[], kestrin_demo_ingram_end[];
@@ -55,6 +59,23 @@ std::string schemaSql(Database db) {
       break;
     case Database::Ingram:
       sql += blob(kestrin_sql_ingram, kestrin_sql_ingram_end);
+      break;
+  }
+  return sql;
+}
+
+std::string postgresSchemaSql(Database db) {
+  std::string sql(blob(kestrin_pg_base, kestrin_pg_base_end));
+  switch (db) {
+    case Database::Main:
+      sql += blob(kestrin_pg_catalog, kestrin_pg_catalog_end);
+      sql += blob(kestrin_pg_kestrin, kestrin_pg_kestrin_end);
+      break;
+    case Database::TechData:
+      sql += blob(kestrin_pg_catalog, kestrin_pg_catalog_end);
+      break;
+    case Database::Ingram:
+      sql += blob(kestrin_pg_ingram, kestrin_pg_ingram_end);
       break;
   }
   return sql;

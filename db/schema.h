@@ -11,9 +11,11 @@ enum class Database { Main, TechData, Ingram };
 // The catalog name of each database ("kestrin", "techdata", "ingram").
 const char* catalogName(Database db);
 
-// Tables and procedures of the database, as one SQL script.
+// Tables and procedures of the database, as one SQL script (db/sqlite/).
 std::string schemaSql(Database db);
-// The demo data of the database, as one SQL script.
+// The same for PostgreSQL (db/postgres/): extensions, tables and functions.
+std::string postgresSchemaSql(Database db);
+// The demo data of the database, as one SQL script that both backends run.
 std::string demoSql(Database db);
 
 // Creates the SQLite file `file` (which must not exist yet) with the database's schema and, when

@@ -194,7 +194,6 @@ std::string sitePassword(const std::string& home, const std::string& site) {
 int reexport(const std::string& home, const Options& o) {
   ServerSession session(home);
   session.open(o.site, sitePassword(home, o.site));
-  accounting::ensureInvoiceJournal(session.conn);
   const bool removed = accounting::forgetExportedOrder(session.conn, o.reexport);
   session.close();
   std::cout << (removed ? "The order " + o.reexport +

@@ -238,6 +238,7 @@ HttpResponse accountPage(PageContext& ctx) {
                     accountView(*c, "", "Your details could not be saved just now.", ctx, true));
   }
   c = records.find(id);
+  if (!c) throw std::runtime_error("the account " + id + " went away while it was saved");
   return ctx.page("Your account", accountView(*c, "Your details have been saved.", "", ctx, false));
 }
 

@@ -68,7 +68,7 @@ void SessionStore::checkTable() const {
         "the site's main database cannot keep sessions (" + e.description() +
         "); a site made before the table shop_sessions existed needs it: make the site again "
         "with kestrinctl site create --force, or add the table as db/sqlite/kestrin.sql "
-        "defines it");
+        "(db/postgres/kestrin.sql on a database server) defines it");
   }
 }
 

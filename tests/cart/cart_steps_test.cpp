@@ -121,9 +121,16 @@ TEST_F(CartStepsTest, ShipWeightOfTheLine) {
 TEST_F(CartStepsTest, PartWithoutShipWeightRowWeighsOne) {
   // A distributor product whose catalog row is in the main database only for its price.
   addProduct(Database::Main, {.part = "P1"});
-  site.exec(Database::Main,
-            "UPDATE kx_procedures SET body = 'SELECT shipwgth FROM products WHERE 1 = 0 AND "
-            "part_num = ?1' WHERE name = 'kx_getShipWeigth'");
+  if (site.backend() == Backend::SQLite) {
+    site.exec(Database::Main,
+              "UPDATE kx_procedures SET body = 'SELECT shipwgth FROM products WHERE 1 = 0 AND "
+              "part_num = ?1' WHERE name = 'kx_getShipWeigth'");
+  } else {
+    site.exec(Database::Main,
+              "CREATE OR REPLACE FUNCTION kx_getShipWeigth(p_part_num citext) RETURNS TABLE "
+              "(shipwgth citext) LANGUAGE sql STABLE AS 'SELECT shipwgth FROM products WHERE 1 = "
+              "0 AND part_num = p_part_num'");
+  }
   db::StatementTrace trace;
   step("2", "P1", 5);
   EXPECT_EQ(statement(trace, "kx_cartAdd"),

@@ -1,7 +1,5 @@
 #include "cart_test_base.h"
 
-#include <filesystem>
-
 namespace kestrin::testing {
 
 void CartTest::SetUp() {
@@ -47,7 +45,7 @@ void CartTest::addLine(const CartLine& l) {
                 ", " + l.options + ")");
 }
 
-void CartTest::removeTechData() { std::filesystem::remove(site.dbFile(Database::TechData)); }
+void CartTest::removeTechData() { site.removeDatabase(Database::TechData); }
 
 bool CartTest::ran(const db::StatementTrace& trace, const std::string& sql) {
   for (const db::TracedStatement& s : trace.statements()) {

@@ -31,8 +31,13 @@ class CachedPagesTest : public CatalogTest {
                              SiteFixture::kPassword);
   }
 
-  // Runs `sql` on the main database from another process, as an administrator would.
+  // Runs `sql` on the main database from elsewhere, as an administrator would: another process
+  // on SQLite, another login's connection on the server.
   void changeElsewhere(const std::string& sql) const {
+    if (site.backend() == Backend::PostgreSQL) {
+      site.exec(Database::Main, sql);
+      return;
+    }
     CommandResult r = runCommand({"sqlite3", site.dbFile(Database::Main), sql});
     ASSERT_EQ(r.status, 0) << r.err;
   }
@@ -60,8 +65,11 @@ TEST_F(CachedPagesTest, ChangeByAnotherProcessShowsInTheNextRequest) {
       {"group description", "UPDATE comgrp SET descr='Laptops' WHERE grp='A1'", ">Notebooks</a>",
        ">Laptops</a>"},
       {"table made again from an old dump, without its triggers",
-       "DROP TABLE comgrp; CREATE TABLE comgrp (grp TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
-       "descr TEXT COLLATE NOCASE); INSERT INTO comgrp VALUES ('A1', 'Portables')",
+       site.backend() == Backend::SQLite
+           ? "DROP TABLE comgrp; CREATE TABLE comgrp (grp TEXT NOT NULL COLLATE NOCASE PRIMARY "
+             "KEY, descr TEXT COLLATE NOCASE); INSERT INTO comgrp VALUES ('A1', 'Portables')"
+           : "DROP TABLE comgrp; CREATE TABLE comgrp (grp citext NOT NULL PRIMARY KEY, descr "
+             "citext); INSERT INTO comgrp VALUES ('A1', 'Portables')",
        ">Laptops</a>", ">Portables</a>"},
       {"product count",
        "INSERT INTO products (part_num, manu_part, descr, grp, cat, sub, vend_code, qty, cost) "
@@ -124,9 +132,13 @@ TEST_F(CachedPagesTest, ARequestSeesItsOwnChangeAtOnce) {
 
 TEST_F(CachedPagesTest, DatabaseWithoutTheCounterIsAskedEveryTime) {
   // As a database made before the counter existed: neither the table nor its triggers.
-  for (const std::string& trigger :
-       site.column(Database::Main, "SELECT name FROM sqlite_master WHERE type = 'trigger'"))
-    site.exec(Database::Main, "DROP TRIGGER " + trigger);
+  if (site.backend() == Backend::SQLite) {
+    for (const std::string& trigger :
+         site.column(Database::Main, "SELECT name FROM sqlite_master WHERE type = 'trigger'"))
+      site.exec(Database::Main, "DROP TRIGGER " + trigger);
+  } else {
+    site.exec(Database::Main, "DROP FUNCTION kx_changes_count() CASCADE");
+  }
   site.exec(Database::Main, "DROP TABLE kx_changes");
   db::forgetCachedRows();
   const std::string first = listing();

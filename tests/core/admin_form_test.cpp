@@ -119,7 +119,7 @@ TEST_F(AdminFormTest, WrongPasswordFailsInsteadOfShowingBlankFields) {
             kErrObjectClosed);
   EXPECT_EQ(cat.strR, "kept");
 
-  std::filesystem::remove(site.dbFile(Database::Main));
+  site.removeDatabase(Database::Main);
   EXPECT_EQ(testing::errorNumberOf([&] { menu(); }), kErrObjectClosed);
 }
 

@@ -17,8 +17,9 @@ using testing::SiteFixture;
 class SessionTest : public testing::SiteTest {
  protected:
   std::string line(const std::string& catalog) const {
-    return "Provider=SQLOLEDB; Data Source=" + std::filesystem::canonical(site.dir()).string() +
-           "; Initial Catalog=" + catalog + "; User ID=sa; Password=8642;";
+    return site.connectionString(catalog == "kestrin"  ? Database::Main
+                                 : catalog == "ingram" ? Database::Ingram
+                                                       : Database::TechData);
   }
 };
 
@@ -80,7 +81,7 @@ TEST_F(SessionTest, PasswordLineIsTrimmedButCaseSensitive) {
 
 TEST_F(SessionTest, SchemeLookupWithoutARowFailsWhenAnErrorIsCurrent) {
   // The lookup cannot read descr for its error form, so its failure becomes the current error.
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   eCat cat;
   cat.opendb(false, SiteFixture::kSiteId, SiteFixture::kPassword);
   EXPECT_EQ(currentError().number, kErrNoCurrentRecord);
@@ -89,7 +90,7 @@ TEST_F(SessionTest, SchemeLookupWithoutARowFailsWhenAnErrorIsCurrent) {
 }
 
 TEST_F(SessionTest, MissingTechDataDatabaseIsRecordedAndSkipped) {
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   site.setPreference("colorSchema", "green");
   site.setPreference("gfontName", "tahoma");
   eCat cat;
@@ -98,9 +99,8 @@ TEST_F(SessionTest, MissingTechDataDatabaseIsRecordedAndSkipped) {
   EXPECT_FALSE(cat.connTD.isOpen());
   ASSERT_TRUE(currentError().isSet());
   EXPECT_EQ(currentError().number, kErrProvider);
-  EXPECT_EQ(currentError().description,
-            "Cannot open database \"techdata.db\": the file does not exist.");
-  EXPECT_EQ(currentError().source, "kestrin.SQLite");
+  EXPECT_EQ(currentError().description, site.missingDatabaseError(Database::TechData).description);
+  EXPECT_EQ(currentError().source, site.missingDatabaseError(Database::TechData).source);
   // The scheme lookup answered in its error form, which names no scheme.
   EXPECT_EQ(cat.darkColor, "");
   EXPECT_EQ(cat.strR, "");
@@ -108,14 +108,14 @@ TEST_F(SessionTest, MissingTechDataDatabaseIsRecordedAndSkipped) {
 }
 
 TEST_F(SessionTest, MissingTechDataGivesEveryLoadedPreferenceItsErrorForm) {
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   site.setPreference("colorSchema", "blue");
   site.setPreference("gfontName", "tahoma");  // varCheckIM, the next name, has no row
   eCat cat;
   cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword);
-  EXPECT_EQ(cat.gfontName,
-            "tahoma:: tahoma ::: gfontName ::ERROR:Cannot open database \"techdata.db\": the file "
-            "does not exist. : kestrin.SQLite");
+  EXPECT_EQ(cat.gfontName, "tahoma:: tahoma ::: gfontName ::ERROR:" +
+                               site.missingDatabaseError(Database::TechData).description + " : " +
+                               site.missingDatabaseError(Database::TechData).source);
   // prefsInit stopped at the first name without a row: reading its descr at the end failed.
   EXPECT_EQ(currentError().number, kErrNoCurrentRecord);
   EXPECT_EQ(cat.varCheckIM, "");
@@ -252,11 +252,10 @@ TEST_F(SessionTest, OpendbKeepsItsFirstFailureForTheCaller) {
             "The site password is incorrect for site \"kestrin\".");
   EXPECT_FALSE(currentError().isSet());  // the wrong password itself is no error
 
-  std::filesystem::remove(site.dbFile(Database::Main));
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::Main);
+  site.removeDatabase(Database::TechData);
   cat.opendb(true, SiteFixture::kSiteId, SiteFixture::kPassword);
-  EXPECT_EQ(cat.opendbFailure().description,
-            "Cannot open database \"kestrin.db\": the file does not exist.");
+  EXPECT_EQ(cat.opendbFailure().description, site.missingDatabaseError(Database::Main).description);
   EXPECT_NE(currentError().description, cat.opendbFailure().description);  // later failures
   try {
     cat.getPref("gfontName", "opendb");
@@ -264,7 +263,7 @@ TEST_F(SessionTest, OpendbKeepsItsFirstFailureForTheCaller) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), kErrObjectClosed);
   }
-  EXPECT_EQ(cat.opendbFailure().source, "kestrin.SQLite");
+  EXPECT_EQ(cat.opendbFailure().source, site.missingDatabaseError(Database::Main).source);
 
   std::filesystem::remove(site.iniFile());
   cat.opendb(true, SiteFixture::kSiteId, "");

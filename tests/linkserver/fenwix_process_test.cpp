@@ -204,11 +204,8 @@ TEST_F(FenwixProcessTest, KillingTheServerMidInvoiceExportBooksNothingTwice) {
 
 TEST_F(FenwixProcessTest, ReexportTakesAnOrderOutOfTheJournal) {
   site.exec(Database::Main,
-            "CREATE TABLE IF NOT EXISTS qb_invoice_journal "
-            "(orderid TEXT PRIMARY KEY, txnid TEXT, "
-            "status TEXT, exported TEXT); INSERT INTO "
-            "qb_invoice_journal VALUES ('S1', '1A-1', "
-            "'exported', '2026-12-09 10:00:00')");
+            "INSERT INTO qb_invoice_journal VALUES ('S1', '1A-1', 'exported', '2026-12-09 "
+            "10:00:00')");
   CommandResult r = runCommand({FENWIX_PATH, "--reexport", "S1", "--site", "kestrin"}, env);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,

@@ -442,7 +442,7 @@ TEST_F(LinkServerTest, TheJournalBooksEveryInvoiceOnce) {
 
   // --reexport takes an order out of the journal on purpose: it is sent again.
   db::Connection conn;
-  conn.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  conn.open(site.connectionString(Database::Main));
   EXPECT_TRUE(accounting::forgetExportedOrder(conn, "S1"));
   EXPECT_FALSE(accounting::forgetExportedOrder(conn, "S1"));
   conn.close();
@@ -468,9 +468,9 @@ TEST_F(LinkServerTest, AnInterruptedOrderIsSettledByAskingQuickBooks) {
   ASSERT_EQ(invoices().size(), 2u);
   EXPECT_EQ(invoice("S1")->id, booked);
   EXPECT_EQ(site.column(Database::Main,
-                        "SELECT orderid || ' ' || status || ' ' || (txnid <> '') FROM "
-                        "qb_invoice_journal ORDER BY orderid"),
-            (std::vector<std::string>{"S1 exported 1", "S2 exported 1"}));
+                        "SELECT orderid || ' ' || status || CASE WHEN txnid <> '' THEN ' with "
+                        "TxnID' ELSE '' END FROM qb_invoice_journal ORDER BY orderid"),
+            (std::vector<std::string>{"S1 exported with TxnID", "S2 exported with TxnID"}));
   EXPECT_EQ(site.value(Database::Main, "SELECT txnid FROM qb_invoice_journal WHERE orderid = 'S1'"),
             booked);
   EXPECT_EQ(normalized(slurp(logDir + "ExportInvoiceToQBLog.txt")),

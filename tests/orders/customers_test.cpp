@@ -1,8 +1,6 @@
 // Customer accounts: registration, update and logon.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "kestrin/ecat.h"
 #include "site_fixture.h"
 #include "text.h"
@@ -75,7 +73,7 @@ TEST_F(CustomersTest, QuotesAreStoredIntact) {
 }
 
 TEST_F(CustomersTest, EndCheckAppendsTheError) {
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   const std::string result = add("ann");
   EXPECT_EQ(result.rfind("Passed|C10001::ERROR:", 0), 0u) << result;
 }
@@ -145,7 +143,7 @@ TEST_F(CustomersTest, UpdateRewritesEveryColumn) {
 
 TEST_F(CustomersTest, UpdateAnswersFalseWhenAnErrorIsCurrentAtTheEnd) {
   ASSERT_EQ(add("ann"), "Passed|C10001");
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   EXPECT_FALSE(cat.UpdateCustomer("C10001", "New", "", "", "", "", "", "", "", "", "", "", "", "",
                                   "", "", "", "", "", SiteFixture::kSiteId,
                                   SiteFixture::kPassword));

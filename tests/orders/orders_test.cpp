@@ -1,8 +1,6 @@
 // Order numbering, saving a cart as an order, status changes and deletion.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "kestrin/ecat.h"
 #include "orders/numbering.h"
 #include "site_fixture.h"
@@ -147,7 +145,7 @@ TEST_F(OrdersTest, FailedOrderRowLeavesNoLines) {
 
 TEST_F(OrdersTest, TakenNumberIsRetriedUnderTheNext) {
   db::Connection conn;
-  conn.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  conn.open(site.connectionString(Database::Main));
   std::string sql;
   std::vector<std::string> tried;
   const std::string stored =
@@ -172,7 +170,7 @@ TEST_F(OrdersTest, TakenNumberIsRetriedUnderTheNext) {
 
 TEST_F(OrdersTest, OtherFailuresAreNotRetried) {
   db::Connection conn;
-  conn.open("Provider=SQLite; Data Source=" + site.dbFile(Database::Main));
+  conn.open(site.connectionString(Database::Main));
   std::string sql;
   int attempts = 0;
   EXPECT_EQ(errorNumberOf([&] {
@@ -230,7 +228,7 @@ TEST_F(OrdersTest, DeleteRemovesTheOrderAndAllItsLines) {
 
 TEST_F(OrdersTest, EndCheckTurnsTheResultFalse) {
   addLine("P1", "Cable", "120", 3);
-  std::filesystem::remove(site.dbFile(Database::TechData));
+  site.removeDatabase(Database::TechData);
   EXPECT_FALSE(save("Visa"));
   EXPECT_EQ(orderValue("orderid"), "S10001");
   std::string status = "Shipped";

@@ -327,7 +327,8 @@ TEST_F(DetailTest, StatementsFollowTheCatalogConnectionRule) {
     addTree(db, "A1", "010", "01", "Sub");
     addProduct(db, {.part = "P1", .descr = "Same part"});
   }
-  const std::string main = site.dbFile(Database::Main), techdata = site.dbFile(Database::TechData);
+  const std::string main = site.tracedDatabase(Database::Main),
+                    techdata = site.tracedDatabase(Database::TechData);
   struct Case {
     const char* optTDdata;
     bool custDb;

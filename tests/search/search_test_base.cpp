@@ -47,7 +47,7 @@ void SearchTest::addPageNames(const std::string& pCat, const std::string& catNam
 std::vector<std::string> SearchTest::searchLog() const {
   return site.column(Database::Main,
                      "SELECT word || '|' || referer || '|' || stype || '|' || qty FROM searchwords "
-                     "ORDER BY rowid");
+                     "ORDER BY stype, word, referer");
 }
 
 std::string SearchTest::keywordSearch(const std::string& keyword, const std::string& sType, I2 page,

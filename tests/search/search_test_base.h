@@ -24,7 +24,8 @@ class SearchTest : public CatalogTest {
   void addPageNames(const std::string& pCat, const std::string& catName, const std::string& pGrp,
                     const std::string& grpName);
 
-  // The search-word log as "word|referer|stype|qty" rows, in insertion order.
+  // The search-word log as "word|referer|stype|qty" rows, by type code, word and referer (a
+  // fixed order on every backend: the table has no key of its own).
   std::vector<std::string> searchLog() const;
 
   // Calls on the test site.

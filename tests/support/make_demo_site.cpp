@@ -13,8 +13,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    kestrin::tools::createSite({argv[1], kestrin::testing::SiteFixture::kSiteId,
-                                kestrin::testing::SiteFixture::kPassword, true, true});
+    kestrin::tools::createSite({argv[1],
+                                kestrin::testing::SiteFixture::kSiteId,
+                                kestrin::testing::SiteFixture::kPassword,
+                                true,
+                                true,
+                                {}});
   } catch (const std::exception& e) {
     std::cerr << "make_demo_site: " << e.what() << '\n';
     return 1;

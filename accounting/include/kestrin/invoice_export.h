@@ -24,10 +24,9 @@
 
 namespace kestrin::accounting {
 
-// The journal's table, created by the shop schema; ensureInvoiceJournal adds it to a shop
-// database made before it existed.
+// The journal's table, part of the shop schema (db/sqlite and db/postgres): the engine's login
+// on a database server may not create tables.
 inline constexpr const char* kInvoiceJournalTable = "qb_invoice_journal";
-void ensureInvoiceJournal(db::Connection& conn);
 
 struct JournalEntry {
   std::string orderid;

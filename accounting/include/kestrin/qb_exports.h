@@ -113,8 +113,6 @@ struct ExportSpec {
   std::string header;       // "Export All Customers to QB :: "
   std::string logFileName;  // "ExportCustomerToQBLog.txt"
   bool failureNamesCompanyFile = false;
-  // Runs on the open database before the query (may be empty).
-  std::function<void(ExportHost&)> prepare;
   std::function<void(ExportHost&, const ExportProfile&)> row;
 };
 

@@ -57,9 +57,9 @@ ConnectionTarget parseConnectionString(const std::string& connectionString) {
   if (p != "sqloledb" && p != "postgresql") {
     raise(3706, "Provider cannot be found: '" + provider + "'.", kSource);
   }
+  if (catalog.empty())
+    raise(kErrProvider, "The connection string names no Initial Catalog.", kSource);
   if (isFolderPath(dataSource)) {
-    if (catalog.empty())
-      raise(kErrProvider, "The connection string names no Initial Catalog.", kSource);
     std::string folder = dataSource;
     if (!folder.ends_with("/")) folder += "/";
     target.file = folder + catalog + ".db";

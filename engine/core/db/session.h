@@ -1,5 +1,5 @@
 // The backend interface behind Connection and Recordset. One implementation per backend folder
-// (sqlite/, and postgres/ later); callers never see a backend's own types.
+// (sqlite/, postgres/); callers never see a backend's own types.
 #pragma once
 
 #include <memory>
@@ -78,7 +78,15 @@ ConnectionTarget parseConnectionString(const std::string& connectionString);
 // itself, as a server's master database: it runs sp_attach_db (see folder_server.h).
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds);
 
-// Statements run by every session of this process so far (for measurements).
+// The errors of a procedure call that names no procedure of the database, or passes another
+// number of arguments than it takes (statement errors, from `source`).
+[[noreturn]] void raiseUnknownProcedure(const std::string& name, const char* source);
+[[noreturn]] void raiseArgumentCount(const std::string& name, int expected, size_t given,
+                                     const char* source);
+
+// Statements run by every session of this process so far (for measurements); each backend notes
+// every statement it runs.
 long long statementsRunInProcess();
+void noteStatementRun();
 
 }  // namespace kestrin::db

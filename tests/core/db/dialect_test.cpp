@@ -48,6 +48,106 @@ TEST(DialectTest, RewritesTheClassicForms) {
   }
 }
 
+TEST(DialectTest, TopBecomesALimitAtTheEndOfItsSelect) {
+  struct Case {
+    const char* classic;
+    const char* translated;
+  };
+  const Case cases[] = {
+      {"select top 5 * from t order by a", "select * from t order by a limit 5"},
+      {"SELECT DISTINCT TOP (3) grp FROM products;", "SELECT DISTINCT grp FROM products limit 3;"},
+      {"select a from t where b in (select top 1 b from u order by c) order by a",
+       "select a from t where b in (select b from u order by c limit 1) order by a"},
+      // Not a select's top: a column of that name.
+      {"select top from t where top = 1", "select top from t where top = 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.classic);
+    EXPECT_EQ(translateClassicSql(c.classic).text, c.translated);
+  }
+}
+
+TEST(DialectTest, PostgreSqlRewrites) {
+  struct Case {
+    const char* rule;
+    const char* classic;
+    const char* translated;
+  };
+  const Case cases[] = {
+      {"like ignores case, takes any type and no escape character",
+       "select * from p where descr like '%modem%' and x not LIKE 'a\\b%'",
+       "select * from p where descr::text ilike '%modem%' escape '' and x::text not ILIKE "
+       "'a\\b%' escape ''"},
+      {"a qualified column, a concatenated pattern",
+       "select 1 from p where (products.descr like '%' + 'key' + '%' ) order by a",
+       "select 1 from p where (products.descr::text ilike '%key%' escape '' ) order by a NULLS "
+       "FIRST"},
+      {"a function's result, a pattern with its own escape",
+       "select 1 from p where lower(a) like 'x!%' escape '!'",
+       "select 1 from p where lower(a)::text ilike 'x!%' escape '!'"},
+      {"integers compared become untyped literals",
+       "select * from p where status = 1 and qty>=-2 and 5 < cost and id in (1, 2,3)",
+       "select * from p where status = '1' and qty>='-2' and '5' < cost and id in ('1', "
+       "'2','3')"},
+      {"arithmetic, fractions and limits stay",
+       "select * from p where qty = 2 * x and cost > 0.5 and a = b - 1 limit 15",
+       "select * from p where qty = 2 * x and cost > 0.5 and a = b - 1 limit 15"},
+      {"an update's assignments take the column's type too", "update t set qty=4,a='x' where b=7",
+       "update t set qty='4',a='x' where b='7'"},
+      {"NULL sorts lowest", "select a from t order by a, b desc, c asc",
+       "select a from t order by a NULLS FIRST, b desc NULLS LAST, c asc NULLS FIRST"},
+      {"in subqueries and before limits",
+       "select a from (select a from t order by a) s order by 1 limit 3",
+       "select a from (select a from t order by a NULLS FIRST) s order by 1 NULLS FIRST limit 3"},
+      {"an ordering that says where NULL goes is kept", "select a from t order by a nulls last",
+       "select a from t order by a nulls last"},
+      {"distinct rows come in the order of their columns",
+       "select distinct grp,descr from comgrp where grp <> 'dummy' ;",
+       "select distinct grp,descr from comgrp where grp <> 'dummy' ORDER BY 1 NULLS FIRST, 2 "
+       "NULLS FIRST ;"},
+      {"a distinct with its own order keeps it", "select distinct a from t order by a desc",
+       "select distinct a from t order by a desc NULLS LAST"},
+      {"a distinct with a limit is kept", "select distinct a, b from t limit 2",
+       "select distinct a, b from t limit 2"},
+      {"a distinct of every column is kept", "select distinct * from t",
+       "select distinct * from t"},
+      {"a compound distinct is kept", "select distinct a from t union select b from u",
+       "select distinct a from t union select b from u"},
+      {"a distinct subquery is kept", "select a from t where b in (select distinct b from u)",
+       "select a from t where b in (select distinct b from u)"},
+      {"a distinct in a batch is kept", "select distinct a from t; select 1",
+       "select distinct a from t; select 1"},
+      {"quoted names are the server's lower-case names", "select [vend_Code], \"Descr\" from manuf",
+       "select \"vend_code\", \"descr\" from manuf"},
+      {"text inside literals is untouched",
+       "select 'a like b', '= 1', 'order by x' from t where a = 'top 5'",
+       "select 'a like b', '= 1', 'order by x' from t where a = 'top 5'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    TranslatedSql t = translateClassicSql(c.classic, SqlFlavor::PostgreSQL);
+    EXPECT_FALSE(t.call.has_value());
+    EXPECT_EQ(t.text, c.translated);
+  }
+}
+
+TEST(DialectTest, RowCountsAndWindowsOfTranslatedQueries) {
+  EXPECT_EQ(rowCountStatement("select a from t order by a"), "SELECT count(*) from t");
+  EXPECT_EQ(rowCountStatement("select distinct a from t"),
+            "SELECT count(*) FROM (select distinct a from t) AS kx_rows");
+  EXPECT_EQ(windowStatement("select a from t order by a;", "30", "15"),
+            "select a from t order by a LIMIT 15 OFFSET 30");
+  EXPECT_EQ(windowStatement("select a from t order by a limit 5", "$2", "$1"),
+            "SELECT * FROM (select a from t order by a limit 5) AS kx_rows LIMIT $1 OFFSET $2");
+  // Pages of a distinct query without an order hold each row once: it is ordered by its columns.
+  EXPECT_EQ(windowStatement("select distinct t.a as x, f(b, c) from t", "0", "15"),
+            "select distinct t.a as x, f(b, c) from t ORDER BY 1, 2 LIMIT 15 OFFSET 0");
+  EXPECT_EQ(windowStatement("select distinct a, b from t", "0", "15", SqlFlavor::PostgreSQL),
+            "select distinct a, b from t ORDER BY 1 NULLS FIRST, 2 NULLS FIRST LIMIT 15 OFFSET 0");
+  EXPECT_EQ(windowStatement("select distinct * from t", "0", "15"),
+            "select distinct * from t LIMIT 15 OFFSET 0");
+}
+
 TEST(DialectTest, BareProcedureCallsBecomeCallsWithValues) {
   struct Case {
     const char* classic;

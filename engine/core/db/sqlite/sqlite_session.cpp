@@ -4,16 +4,14 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <mutex>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 
 #include "../../text.h"
 #include "../dialect.h"
+#include "../idle_pool.h"
 #include "folder_server.h"
 #include "kestrin/error.h"
 
@@ -22,8 +20,6 @@ namespace kestrin::db {
 namespace {
 
 const char* const kSource = "kestrin.SQLite";
-
-std::atomic<long long> gStatementsRun{0};
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -229,62 +225,9 @@ class SqliteRowStream : public RowStream {
   std::vector<std::string> columns_;
 };
 
-// Connections kept open between sessions, by file. Every page method opens and closes its own
-// session; reusing the connection saves reading the schema and the pages again. A connection is
-// taken back only when it is idle: no transaction, no statement running, no stream still reading.
-class ConnectionPool {
- public:
-  static constexpr size_t kMaxIdlePerFile = 8;
-  static constexpr std::chrono::seconds kMaxIdleTime{60};
-
-  std::shared_ptr<Core> take(const std::string& path, const FileId& file) {
-    std::vector<std::shared_ptr<Core>> expired;  // closed outside the lock
-    std::shared_ptr<Core> found;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto it = idle_.find(path);
-      if (it == idle_.end()) return nullptr;
-      auto& cores = it->second;
-      const auto now = std::chrono::steady_clock::now();
-      while (!cores.empty() && !found) {
-        std::shared_ptr<Core> core = std::move(cores.back());
-        cores.pop_back();
-        if (core->file == file && now - core->idleSince < kMaxIdleTime) {
-          found = std::move(core);
-        } else {
-          expired.push_back(std::move(core));
-        }
-      }
-    }
-    return found;
-  }
-
-  void give(const std::string& path, std::shared_ptr<Core> core) {
-    core->idleSince = std::chrono::steady_clock::now();
-    std::shared_ptr<Core> surplus;
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto& cores = idle_[path];
-    cores.push_back(std::move(core));
-    if (cores.size() > kMaxIdlePerFile) {
-      surplus = std::move(cores.front());
-      cores.erase(cores.begin());
-    }
-  }
-
-  size_t idleCount() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t n = 0;
-    for (const auto& [path, cores] : idle_) n += cores.size();
-    return n;
-  }
-
- private:
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::vector<std::shared_ptr<Core>>> idle_;
-};
-
-ConnectionPool& pool() {
-  static ConnectionPool instance;
+// Connections by file; one is taken back only while its file is still the one it opened.
+IdlePool<Core>& pool() {
+  static IdlePool<Core> instance(8, std::chrono::seconds(60));
   return instance;
 }
 
@@ -309,10 +252,7 @@ class SqliteSession : public Session {
 
   long long countRows(const std::string& classicSql) override {
     auto [text, params, body] = resolve(classicSql);
-    std::optional<std::string> counting = countingStatement(text);
-    auto stream =
-        runText(counting ? *counting : "SELECT count(*) FROM (" + stripStatementEnd(text) + ")",
-                params, body);
+    auto stream = runText(rowCountStatement(text), params, body);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) return 0;
     return static_cast<long long>(row[0].number());
@@ -321,9 +261,8 @@ class SqliteSession : public Session {
   std::unique_ptr<RowStream> runWindow(const std::string& classicSql, long long offset,
                                        long long limit) override {
     auto [text, params, body] = resolve(classicSql);
-    return runText(stripStatementEnd(text) + " LIMIT " + std::to_string(limit) + " OFFSET " +
-                       std::to_string(offset),
-                   params, body);
+    return runText(windowStatement(text, std::to_string(offset), std::to_string(limit)), params,
+                   body);
   }
 
   long long statementCount() const override { return statements_; }
@@ -376,13 +315,8 @@ class SqliteSession : public Session {
       }
     }
     const auto& [params, body] = procedure(t.call->name);
-    if (static_cast<int>(t.call->args.size()) != params) {
-      raise(kErrStatement,
-            "Procedure '" + t.call->name + "' expects " + std::to_string(params) + " argument" +
-                (params == 1 ? "" : "s") + ", but " + std::to_string(t.call->args.size()) +
-                " were given.",
-            kSource);
-    }
+    if (static_cast<int>(t.call->args.size()) != params)
+      raiseArgumentCount(t.call->name, params, t.call->args.size(), kSource);
     return {body, std::move(t.call->args), true};
   }
 
@@ -394,7 +328,7 @@ class SqliteSession : public Session {
         runText("SELECT params, body FROM kx_procedures WHERE name = ?1", {Variant(name)}, false);
     std::vector<Variant> row;
     if (!stream || !stream->next(row)) {
-      raise(kErrStatement, "Could not find stored procedure '" + name + "'.", kSource);
+      raiseUnknownProcedure(name, kSource);
     }
     return core_->procedures[key] = {static_cast<int>(row[0].number()), row[1].text()};
   }
@@ -418,7 +352,7 @@ class SqliteSession : public Session {
       }
       if (!lease.get()) continue;
       ++statements_;
-      gStatementsRun.fetch_add(1, std::memory_order_relaxed);
+      noteStatementRun();
       sqlite3* db = core_->db.get();
       bindAll(db, lease.get(), params);
       int rc = sqlite3_step(lease.get());
@@ -453,7 +387,7 @@ std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutS
   }
   const FileId id{info.st_dev, info.st_ino};
   const int busyMs = (timeoutSeconds > 0 ? timeoutSeconds : 15) * 1000;
-  if (std::shared_ptr<Core> core = pool().take(file, id)) {
+  if (std::shared_ptr<Core> core = pool().take(file, [&](const Core& c) { return c.file == id; })) {
     core->open = true;
     sqlite3_busy_timeout(core->db.get(), busyMs);
     return std::make_shared<SqliteSession>(std::move(core), file);
@@ -484,19 +418,5 @@ std::shared_ptr<Session> openSqliteSession(const std::string& file, int timeoutS
 }
 
 size_t idleSqliteConnections() { return pool().idleCount(); }
-
-long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
-
-std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
-  if (target.backend == ConnectionTarget::Backend::SQLite) {
-    if (!target.folder.empty() && lower(target.catalog) == "master")
-      return openFolderServerSession(target.folder);
-    return openSqliteSession(target.file, timeoutSeconds);
-  }
-  raise(kErrProvider,
-        "Cannot connect to database server \"" + target.host +
-            "\": this build has no server backend.",
-        "kestrin.Connection");
-}
 
 }  // namespace kestrin::db

@@ -1,0 +1,40 @@
+#include "session.h"
+
+#include <atomic>
+
+#include "../text.h"
+#include "kestrin/error.h"
+#include "postgres/postgres_session.h"
+#include "sqlite/folder_server.h"
+#include "sqlite/sqlite_session.h"
+
+namespace kestrin::db {
+
+namespace {
+std::atomic<long long> gStatementsRun{0};
+}  // namespace
+
+std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
+  if (target.backend == ConnectionTarget::Backend::PostgreSQL)
+    return openPostgresSession(target, timeoutSeconds);
+  if (!target.folder.empty() && lower(target.catalog) == "master")
+    return openFolderServerSession(target.folder);
+  return openSqliteSession(target.file, timeoutSeconds);
+}
+
+void raiseUnknownProcedure(const std::string& name, const char* source) {
+  raise(kErrStatement, "Could not find stored procedure '" + name + "'.", source);
+}
+
+void raiseArgumentCount(const std::string& name, int expected, size_t given, const char* source) {
+  raise(kErrStatement,
+        "Procedure '" + name + "' expects " + std::to_string(expected) + " argument" +
+            (expected == 1 ? "" : "s") + ", but " + std::to_string(given) + " were given.",
+        source);
+}
+
+void noteStatementRun() { gStatementsRun.fetch_add(1, std::memory_order_relaxed); }
+
+long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
+
+}  // namespace kestrin::db
