@@ -9,6 +9,7 @@
 #include "cg_unzip_files.h"
 #include "kestrin/db.h"
 #include "kestrin/error.h"
+#include "server_databases.h"
 #include "text.h"
 
 namespace pelmoray {
@@ -172,6 +173,9 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   const std::string user = kestrin::trim(userText);
   const std::string password = kestrin::trim(passwordText);
   StepRunner step;
+  // On a database server, an attach makes the database and loads the delivered file's rows.
+  SiteDatabaseMaker maker;
+  kestrin::db::ServerDatabaseMakerScope makerScope(maker);
   std::optional<kestrin::db::Connection> conn;
   step([&] {
     conn.emplace();
