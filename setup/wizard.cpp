@@ -61,6 +61,7 @@ class StepRunner {
   }
   // The connection's open failed: later closed-connection failures are its consequences.
   void openFailed() { openFailed_ = true; }
+  bool didOpenFail() const { return openFailed_; }
   bool failed() const { return failed_; }
   const std::string& description() const { return description_; }
 
@@ -211,7 +212,10 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   if (!step.failed()) {
     ui_.messageBox(std::string("Databases have been created successfully! ") + kCrLf +
                    "Please proceed to step THREE.");
-  } else if (kestrin::lower(step.description()).find("exist") != std::string::npos) {
+  } else if (!step.didOpenFail() &&
+             kestrin::lower(step.description()).find("exist") != std::string::npos) {
+    // Only an attach's failure can mean "already attached": a server that refuses the login
+    // may say that the login does not exist.
     ui_.messageBox(std::string("Databases have been created successfully with the following "
                                "warning:") +
                    kCrLf + step.description());
