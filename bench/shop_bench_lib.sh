@@ -9,7 +9,9 @@
 #   bench_add_products DIR BACKEND N
 #                             adds N generated products to the site, all in one category
 #                             ($large_group / $large_category)
-#   bench_start_shop DIR      starts kestrin-shop on the site; sets $shop_pid and $shop_base
+#   bench_start_shop DIR [BINARY]
+#                             starts kestrin-shop (or BINARY) on the site; sets $shop_pid and
+#                             $shop_base
 #   bench_stop_shop           stops the last one started
 #   bench_static NAME URL     saves the page at URL as NAME for nginx
 #   bench_start_nginx         serves the saved pages; sets $nginx_base
@@ -48,6 +50,9 @@ bench_init() {
     { echo "$bench_name: build kestrin-shop and kestrinctl first ($build)"; exit 1; }
   work=$(mktemp -d /tmp/kestrin-shop-bench-XXXXXX)
   trap bench_cleanup EXIT
+  # A command that fails ends the run (set -e): say which.
+  set -E
+  trap 'echo "$bench_name: failed (status $?): $BASH_COMMAND" >&2' ERR
 }
 
 bench_free_port() {
@@ -139,10 +144,12 @@ FROM generate_series(0, $last) AS n(i) JOIN v ON v.k = n.i % v.c JOIN s ON s.k =
   fi
 }
 
+bench_shops=0
 bench_start_shop() {
-  local dir=$1 out
-  out="$work/shop-$(basename "$dir")"
-  "$shop" --app-path "$dir" --site "$bench_site_id" --password "$bench_password" --port 0 \
+  local dir=$1 binary=${2:-$shop} out
+  bench_shops=$((bench_shops + 1))
+  out="$work/shop-$bench_shops"
+  "$binary" --app-path "$dir" --site "$bench_site_id" --password "$bench_password" --port 0 \
     --access-log /dev/null >"$out.out" 2>"$out.err" &
   shop_pid=$!
   bench_pids+=("$shop_pid")

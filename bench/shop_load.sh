@@ -12,6 +12,9 @@
 # The machine's load average is printed at the start and the end: compare only within a run.
 #   LOAD_BACKENDS="sqlite postgres"   the backends to measure
 #   LOAD_PRODUCTS=100000              products of the large site (0: no large site)
+#   LOAD_BASELINE=PATH                another kestrin-shop binary (an earlier build), measured on
+#                                     the same sites right after this build's, cell by cell, so
+#                                     that a change can be judged on a machine whose load varies
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/shop_bench_lib.sh
@@ -19,6 +22,12 @@ bench_init shop_load "${1:-build}"
 seconds=${2:-5}
 backends=${LOAD_BACKENDS:-sqlite postgres}
 products=${LOAD_PRODUCTS:-100000}
+baseline=${LOAD_BASELINE:-}
+servers=(shop)
+if [ -n "$baseline" ]; then
+  [ -x "$baseline" ] || { echo "shop_load: LOAD_BASELINE $baseline is not a program"; exit 2; }
+  servers+=(base)
+fi
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) processors)"
 
@@ -27,7 +36,17 @@ large_listing="/c_4b.asp?group=$large_group&category=$large_category"
 
 # The cells, in the order they run: backend, site, page name, URL path, nginx file or "-".
 cells=()
-declare -A base
+declare -A host_of
+# Starts the page hosts of a site: this build's, and the baseline's when there is one.
+start_hosts() {
+  bench_start_shop "$1"
+  host_of[$2/shop]=$shop_base
+  if [ -n "$baseline" ]; then
+    bench_start_shop "$1" "$baseline"
+    host_of[$2/base]=$shop_base
+  fi
+  shop_base=${host_of[$2/shop]}
+}
 measured=()
 for backend in $backends; do
   if [ "$backend" = postgres ] && [ -z "$pg_state" ] && ! bench_postgres; then
@@ -39,8 +58,7 @@ for backend in $backends; do
   measured+=("$backend")
   start=$SECONDS
   bench_site "$work/demo-$backend" "$backend"
-  bench_start_shop "$work/demo-$backend"
-  base[$backend/demo]=$shop_base
+  start_hosts "$work/demo-$backend" "$backend/demo"
   bench_warm "$shop_base$demo_listing"
   bench_static "demo-$backend.html" "$shop_base$demo_listing"
   cells+=("$backend demo listing $demo_listing demo-$backend.html")
@@ -57,8 +75,7 @@ for backend in $backends; do
   if [ "$products" -gt 0 ]; then
     bench_site "$work/large-$backend" "$backend"
     bench_add_products "$work/large-$backend" "$backend" "$products"
-    bench_start_shop "$work/large-$backend"
-    base[$backend/large]=$shop_base
+    start_hosts "$work/large-$backend" "$backend/large"
     for page in 1 50; do
       bench_warm "$shop_base$large_listing&page=$page"
       bench_static "large-$backend-$page.html" "$shop_base$large_listing&page=$page"
@@ -79,10 +96,15 @@ row() {
 for cell in "${cells[@]}"; do
   read -r backend site page path static <<<"$cell"
   for conns in 2 16; do
-    bench_wrk "${base[$backend/$site]}$path" "$conns" "$seconds"
     key="$backend/$site/$page/$conns"
-    rps_of[$key]=$rps p50_of[$key]=$p50 p99_of[$key]=$p99
-    row "$backend" "$site" "$page" shop "$conns"
+    for server in "${servers[@]}"; do
+      [ "$server" = base ] && bench_warm "${host_of[$backend/$site/base]}$path"
+      bench_wrk "${host_of[$backend/$site/$server]}$path" "$conns" "$seconds"
+      k=$key
+      [ "$server" = base ] && k=$key/base
+      rps_of[$k]=$rps p50_of[$k]=$p50 p99_of[$k]=$p99
+      row "$backend" "$site" "$page" "$server" "$conns"
+    done
     if [ "$static" != - ]; then
       bench_wrk "$nginx_base/$static" "$conns" "$seconds"
       rps_of[$key/nginx]=$rps
@@ -139,4 +161,15 @@ for backend in "${measured[@]}"; do
       "$(verdict "${p99_of[$key]}" "<" 20)"
   done
 done
+if [ -n "$baseline" ]; then
+  echo "req/s of this build against the baseline's, cell by cell (above 1: this build is faster):"
+  for cell in "${cells[@]}"; do
+    read -r backend site page _ <<<"$cell"
+    for conns in 2 16; do
+      key="$backend/$site/$page/$conns"
+      printf "  %-9s %-6s %-12s %2s conns %7s\n" "$backend" "$site" "$page" "$conns" \
+        "$(ratio "${rps_of[$key]}" "${rps_of[$key/base]}")"
+    done
+  done
+fi
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
