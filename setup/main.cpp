@@ -23,7 +23,8 @@ const char* const kUsage =
     "           [--site-password PW] [--no-start] [--no-databases]\n"
     "      Install without windows: accept the license, START into DIR (created when missing;\n"
     "      --new-folder first makes DIR/NAME and installs there), then Create Databases with the\n"
-    "      server (for the embedded databases: the site's data folder), user and password.\n"
+    "      server (for the embedded databases: the site's data folder; else a PostgreSQL\n"
+    "      server host[:port]), user and password.\n"
     "      --site-password sets line 1 of the configuration files (default tolvaro27: change\n"
     "      it). --no-start or --no-databases leave out a step. Every message is printed.\n"
     "      The exit status is 0 when every step succeeded (or only warned), 1 otherwise.\n";

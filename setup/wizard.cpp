@@ -9,6 +9,7 @@
 #include "cg_unzip_files.h"
 #include "kestrin/db.h"
 #include "kestrin/error.h"
+#include "server_databases.h"
 #include "text.h"
 
 namespace pelmoray {
@@ -60,6 +61,7 @@ class StepRunner {
   }
   // The connection's open failed: later closed-connection failures are its consequences.
   void openFailed() { openFailed_ = true; }
+  bool didOpenFail() const { return openFailed_; }
   bool failed() const { return failed_; }
   const std::string& description() const { return description_; }
 
@@ -172,6 +174,9 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   const std::string user = kestrin::trim(userText);
   const std::string password = kestrin::trim(passwordText);
   StepRunner step;
+  // On a database server, an attach makes the database and loads the delivered file's rows.
+  SiteDatabaseMaker maker;
+  kestrin::db::ServerDatabaseMakerScope makerScope(maker);
   std::optional<kestrin::db::Connection> conn;
   step([&] {
     conn.emplace();
@@ -207,7 +212,10 @@ void Wizard::createDatabases(const std::string& serverText, const std::string& u
   if (!step.failed()) {
     ui_.messageBox(std::string("Databases have been created successfully! ") + kCrLf +
                    "Please proceed to step THREE.");
-  } else if (kestrin::lower(step.description()).find("exist") != std::string::npos) {
+  } else if (!step.didOpenFail() &&
+             kestrin::lower(step.description()).find("exist") != std::string::npos) {
+    // Only an attach's failure can mean "already attached": a server that refuses the login
+    // may say that the login does not exist.
     ui_.messageBox(std::string("Databases have been created successfully with the following "
                                "warning:") +
                    kCrLf + step.description());

@@ -1,18 +1,12 @@
 // End to end: the delivery that `make dist` builds, copied into a temporary folder, installed by
 // pelmoray in scripted mode; the registration and the installer replaced by stand-ins that record
 // how they were started; then the real registration and kestrin-shop serving the installed site.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
+#include <functional>
 
+#include "dist_support.h"
 #include "setup_test_support.h"
 
 namespace pelmoray {
@@ -21,64 +15,19 @@ namespace {
 using namespace pelmoray::testing;
 namespace fs = std::filesystem;
 
-struct Output {
-  int status;
-  std::string out;
-};
-
-// Waits (a few seconds at most) for a file that a detached program writes.
-std::string awaitFile(const std::string& path) {
-  for (int i = 0; i < 200 && !exists(path); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return readFile(path);
-}
-
-std::string httpGet(int port, const std::string& path) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return "";
-  }
-  std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-  (void)!::write(fd, request.data(), request.size());
-  std::string response;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
-    response.append(buf, static_cast<size_t>(n));
-  ::close(fd);
-  return response;
-}
-
-const char* const kStandIn =
-    "#!/bin/sh\n"
-    "echo \"$0\" \"$@\" >> \"$(dirname \"$0\")/started-$(basename \"$0\").txt\"\n";
-
 class DistTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fs::is_directory(KESTRIN_DIST_DIR)) << "make dist builds " << KESTRIN_DIST_DIR;
     delivery = base / "kestrin setup it's";
-    fs::copy(KESTRIN_DIST_DIR, delivery, fs::copy_options::recursive);
-    for (const char* program : {"kestrin-regsvr", "qbfc2_1Installer.exe"}) {
-      writeFile(delivery + "/" + program, kStandIn);
-      fs::permissions(delivery + "/" + program, fs::perms::owner_all);
-    }
+    copyDelivery(delivery);
     www = base / "www";
     data = base / "data";
     fs::create_directories(data);
   }
 
   Output pelmoray(const std::vector<std::string>& args) {
-    std::string command = shellQuote(delivery + "/pelmoray");
-    for (const auto& a : args) command += " " + shellQuote(a);
-    command += " > " + shellQuote(base / "out.txt") + " 2>&1";
-    int status = run(command);
-    return {status, readFile(base / "out.txt")};
+    return runPelmoray(delivery, args, base / "out.txt");
   }
 
   std::vector<std::string> install(const std::vector<std::string>& extra = {}) {
@@ -101,16 +50,6 @@ class DistTest : public ::testing::Test {
   TempDir base;
   std::string delivery, www, data;
 };
-
-const char* const kStartOutput =
-    "Type the name of the new folder\n"
-    "Creating Directories...\n"
-    "Copying Files...\n"
-    "Registering Kestrin.DLL\n"
-    "Done\n"
-    "Done. Please proceed to STEP TWO\n";
-const char* const kInstallerLine =
-    "Pelmoray will now invoke QBFC installer for QuickBooks Intgeration Component.\n";
 
 TEST_F(DistTest, InstallsTheDeliveryAndKestrinShopServesIt) {
   Output first = pelmoray(install());
@@ -141,36 +80,16 @@ TEST_F(DistTest, InstallsTheDeliveryAndKestrinShopServesIt) {
 
   // The real registration, then the page host finds the engine's folder through it.
   const std::string registry = base / "registry";
-  ASSERT_EQ(run("KESTRIN_REGISTRY=" + shellQuote(registry) + " " + KESTRIN_REGSVR_PATH + " " +
-                shellQuote(delivery + "/dll/libkestrin.so") + " > /dev/null"),
-            0);
+  ASSERT_EQ(registerEngine(delivery, registry), 0);
   EXPECT_EQ(readFile(registry), delivery + "/dll/libkestrin.so\n");
 
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  pid_t shop = ::fork();
-  if (shop == 0) {
-    ::dup2(fds[1], STDOUT_FILENO);
-    ::close(fds[0]);
-    ::setenv("KESTRIN_REGISTRY", registry.c_str(), 1);
-    ::unsetenv("KESTRIN_APP_PATH");
-    ::execl(KESTRIN_SHOP_PATH, "kestrin-shop", "--password", "tolvaro27", "--www", site.c_str(),
-            "--port", "0", "--access-log", "/dev/null", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(fds[1]);
   std::string banner;
-  char c;
-  while (::read(fds[0], &c, 1) == 1 && c != '\n') banner += c;
-  size_t colon = banner.rfind(':');
-  int port = colon == std::string::npos ? 0 : std::atoi(banner.c_str() + colon + 1);
-  ASSERT_GT(port, 0) << banner;
-  std::string home = httpGet(port, "/");
-  std::string css = httpGet(port, "/style.css");
-  std::string editor = httpGet(port, "/admin/htmlarea/htmlarea.js");
-  ::kill(shop, SIGTERM);
-  ::waitpid(shop, nullptr, 0);
-  ::close(fds[0]);
+  const std::vector<std::string> pages =
+      shopResponses(registry, site, {"/", "/style.css", "/admin/htmlarea/htmlarea.js"}, &banner);
+  ASSERT_FALSE(pages[0].empty()) << banner;
+  const std::string& home = pages[0];
+  const std::string& css = pages[1];
+  const std::string& editor = pages[2];
   EXPECT_TRUE(home.starts_with("HTTP/1.1 200") || home.starts_with("HTTP/1.0 200"))
       << home.substr(0, 200);
   EXPECT_NE(home.find("c_2.asp"), std::string::npos);  // the demo catalog's menu
@@ -231,11 +150,7 @@ TEST_F(DistTest, BadInputIsReported) {
     SCOPED_TRACE(c.name);
     // A fresh delivery each time: the stand-ins of the last run may still be writing into theirs.
     delivery = base / ("delivery it's " + std::to_string(++n));
-    fs::copy(KESTRIN_DIST_DIR, delivery, fs::copy_options::recursive);
-    for (const char* program : {"kestrin-regsvr", "qbfc2_1Installer.exe"}) {
-      writeFile(delivery + "/" + program, kStandIn);
-      fs::permissions(delivery + "/" + program, fs::perms::owner_all);
-    }
+    copyDelivery(delivery);
     fs::remove_all(data);
     fs::create_directories(data);
     c.spoil();

@@ -1,10 +1,15 @@
 // The wizard's flow in process: a delivery folder made here (archives by the zip program, the
 // databases from the schema), the boxes answered and recorded by a scripted UI, and the started
 // programs recorded instead of run.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "schema.h"
 #include "setup_test_support.h"
@@ -15,6 +20,80 @@ namespace {
 
 using namespace pelmoray::testing;
 namespace fs = std::filesystem;
+
+// A database server that refuses every login as a server with trust authentication refuses an
+// unknown one: the startup packet is answered with FATAL `role "NAME" does not exist`.
+class UnknownLoginServer {
+ public:
+  UnknownLoginServer() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(listener_, 4);
+    socklen_t len = sizeof addr;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~UnknownLoginServer() {
+    ::shutdown(listener_, SHUT_RDWR);
+    thread_.join();
+    ::close(listener_);
+  }
+  std::string server() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  static bool readFully(int fd, char* to, size_t n) {
+    for (size_t done = 0; done < n;) {
+      ssize_t r = ::read(fd, to + done, n - done);
+      if (r <= 0) return false;
+      done += static_cast<size_t>(r);
+    }
+    return true;
+  }
+
+  void serve() {
+    for (int client; (client = ::accept(listener_, nullptr, nullptr)) >= 0; ::close(client)) {
+      // Encryption requests are declined ('N'); the startup packet gets the refusal.
+      for (;;) {
+        unsigned char head[8];
+        if (!readFully(client, reinterpret_cast<char*>(head), 8)) break;
+        const uint32_t length = (uint32_t{head[0]} << 24) | (uint32_t{head[1]} << 16) |
+                                (uint32_t{head[2]} << 8) | head[3];
+        const uint32_t code = (uint32_t{head[4]} << 24) | (uint32_t{head[5]} << 16) |
+                              (uint32_t{head[6]} << 8) | head[7];
+        std::string body(length > 8 ? length - 8 : 0, '\0');
+        if (!readFully(client, body.data(), body.size())) break;
+        if (code == 80877103 || code == 80877104) {
+          (void)!::write(client, "N", 1);
+          continue;
+        }
+        std::string user;
+        for (size_t at = 0; at < body.size();) {
+          const std::string key = body.c_str() + at;
+          at += key.size() + 1;
+          const std::string value = at < body.size() ? body.c_str() + at : "";
+          at += value.size() + 1;
+          if (key == "user") user = value;
+        }
+        std::string fields = std::string("SFATAL") + '\0' + "VFATAL" + '\0' + "C28000" + '\0' +
+                             "Mrole \"" + user + "\" does not exist" + '\0' + '\0';
+        const uint32_t n = static_cast<uint32_t>(fields.size() + 4);
+        std::string message = "E";
+        for (int shift : {24, 16, 8, 0}) message += static_cast<char>((n >> shift) & 0xff);
+        message += fields;
+        (void)!::write(client, message.data(), message.size());
+        break;
+      }
+    }
+  }
+
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::thread thread_;
+};
 
 class RecordingLauncher : public Launcher {
  public:
@@ -188,7 +267,15 @@ TEST_F(WizardTest, FailuresAreReportedAndTheFilesAreStillWritten) {
     std::string description;
   };
   const std::string missing = base / "no such folder";
+  const UnknownLoginServer unknownLogin;
+  const std::string port = unknownLogin.server().substr(10);
   const Case cases[] = {
+      // The server's refusal says "exist", but a login that failed attached nothing: an error,
+      // not the warning of an attached database.
+      {"unknown login on a server", unknownLogin.server(), [] {},
+       "Cannot open database \"postgres\" on server " + unknownLogin.server() +
+           ": connection to server at \"127.0.0.1\", port " + port +
+           " failed: FATAL:  role \"sa\" does not exist"},
       {"wrong server folder", missing, [] {},
        "Cannot connect to the database folder \"" + missing + "\": there is no such folder."},
       {"damaged database file", data,

@@ -5,6 +5,7 @@
 #include "../text.h"
 #include "kestrin/error.h"
 #include "postgres/postgres_session.h"
+#include "postgres/server_master.h"
 #include "sqlite/folder_server.h"
 #include "sqlite/sqlite_session.h"
 
@@ -15,8 +16,10 @@ std::atomic<long long> gStatementsRun{0};
 }  // namespace
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
-  if (target.backend == ConnectionTarget::Backend::PostgreSQL)
+  if (target.backend == ConnectionTarget::Backend::PostgreSQL) {
+    if (lower(target.database) == "master") return openServerMasterSession(target, timeoutSeconds);
     return openPostgresSession(target, timeoutSeconds);
+  }
   if (!target.folder.empty() && lower(target.catalog) == "master")
     return openFolderServerSession(target.folder);
   return openSqliteSession(target.file, timeoutSeconds);

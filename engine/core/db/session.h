@@ -73,7 +73,8 @@ struct ConnectionTarget {
 ConnectionTarget parseConnectionString(const std::string& connectionString);
 
 // Opens the database of `target`. A folder target with the catalog "master" opens the folder
-// itself, as a server's master database: it runs sp_attach_db (see folder_server.h).
+// itself, as a server's master database: it runs sp_attach_db (see folder_server.h); so does the
+// catalog "master" of a server (see server_master.h).
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds);
 
 // The errors of a procedure call that names no procedure of the database, or passes another

@@ -9,17 +9,22 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "db/attach.h"
 #include "db/postgres/postgres_session.h"
 #include "error_modes.h"
 #include "kestrin/db.h"
 #include "kestrin/ecat.h"
 #include "kestrin/error.h"
 #include "pg_admin.h"
+#include "schema.h"
 #include "site_fixture.h"
+#include "text.h"
 
 namespace kestrin::db {
 namespace {
@@ -417,6 +422,93 @@ TEST_F(PostgresTest, ABackslashInAValueStaysABackslash) {
   EXPECT_EQ(site.value(Database::Main, "select descr from preferences where items = 'path'"),
             "C:\\new\\'table\\");
   EXPECT_EQ(c.execute("kx_getpref 'path'").field("descr").text(), "C:\\new\\'table\\");
+}
+
+// The error that `call` raises; number 0 when it raises none.
+Error errorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e;
+  }
+  return Error(0, "", "");
+}
+
+// What a maker of server databases was asked to do.
+class RecordingMaker : public ServerDatabaseMaker {
+ public:
+  void makeDatabase(const ConnectionTarget& server, const AttachRequest& request) override {
+    calls.push_back(server.host + ":" + server.port + " " + server.user + " " + request.name + " " +
+                    request.dataFile + " " + request.logFile.value_or("(no log)"));
+    if (!failure.empty()) throw std::runtime_error(failure);
+  }
+  std::vector<std::string> calls;
+  std::string failure;
+};
+
+TEST_F(PostgresTest, TheServersMasterDatabaseRunsOnlyCheckedAttaches) {
+  POSTGRES_HALF_ONLY();
+  const testing::PgTestServer& pg = testing::pgTestServer();
+  testing::TempDir dir;
+  const std::string data = dir.path() + "/it's_data.mdf", log = dir.path() + "/it's_log.ldf";
+  schema::createSqliteDatabase(data, Database::Ingram, false);
+  std::ofstream(log) << "log";
+  std::ofstream(dir.path() + "/damaged.mdf") << std::string(4096, 'x');
+  const std::string existing = site.databaseName(Database::Main);
+  const std::string failed = "Cannot attach database 'fresh' on server " + pg.server + ": ";
+  auto attach = [&](const std::string& name, const std::string& file) {
+    return "EXEC sp_attach_db @dbname = N'" + sqlEscape(name) + "', @filename1 = N'" +
+           sqlEscape(file) + "', @filename2 = N'" + sqlEscape(log) + "'";
+  };
+  struct Case {
+    std::string name;
+    std::string sql;
+    bool withMaker;
+    std::string makerFailure;
+    int32_t number;  // 0: the attach succeeds
+    std::string description;
+  };
+  const Case cases[] = {
+      {"another statement", "select 1", true, "", kErrStatement,
+       "The master database of server " + pg.server +
+           " runs only sp_attach_db; open one of its databases (Initial Catalog) for other "
+           "statements."},
+      {"existing database", attach(existing, data), true, "", kErrStatement,
+       "Database '" + existing + "' already exists. Choose a different database name."},
+      {"master", attach("master", data), true, "", kErrStatement,
+       "Invalid database name 'master': a name of letters, digits, '_' and '-' is needed, and "
+       "not master."},
+      {"missing data file", attach("fresh", dir.path() + "/none.mdf"), true, "", kErrStatement,
+       "Unable to open the physical file \"" + dir.path() +
+           "/none.mdf\": No such file or "
+           "directory."},
+      {"damaged data file", attach("fresh", dir.path() + "/damaged.mdf"), true, "", kErrStatement,
+       "The file \"" + dir.path() +
+           "/damaged.mdf\" is not a database or is damaged: file is not a database (SQLite "
+           "error 26)."},
+      {"no maker", attach("fresh", data), false, "", kErrProvider,
+       failed + "this program does not make databases on a server."},
+      {"maker fails", attach("fresh", data), true, "the disk is full", kErrProvider,
+       failed + "the disk is full"},
+      {"made", attach("fresh", data), true, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingMaker maker;
+    maker.failure = c.makerFailure;
+    std::optional<ServerDatabaseMakerScope> scope;
+    if (c.withMaker) scope.emplace(maker);
+    Connection conn;
+    conn.open("Provider=SQLOLEDB; Data Source=" + pg.server + "; Initial Catalog=Master; User ID=" +
+              pg.engineUser + "; Password=" + pg.enginePassword + ";");
+    const Error e = errorOf([&] { conn.execute(c.sql); });
+    EXPECT_EQ(e.number(), c.number);
+    EXPECT_EQ(e.description(), c.description);
+    const bool reachesMaker = c.name == "maker fails" || c.name == "made";
+    EXPECT_EQ(maker.calls, reachesMaker ? std::vector<std::string>{pg.server + " " + pg.engineUser +
+                                                                   " fresh " + data + " " + log}
+                                        : std::vector<std::string>{});
+  }
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 #include "folder_server.h"
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #include "../../text.h"
+#include "../attach.h"
 #include "../dialect.h"
 #include "kestrin/error.h"
 
@@ -19,64 +18,6 @@ namespace kestrin::db {
 namespace {
 
 const char* const kSource = "kestrin.SQLite";
-
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
-bool isPlainName(const std::string& name) {
-  if (name.empty() || name.size() > 128) return false;
-  for (char c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '-') return false;
-  }
-  return lower(name) != "master";
-}
-
-// Raises unless `file` is a sound SQLite database; opened without locks or log, read only.
-void requireSoundDatabase(const std::string& file) {
-  sqlite3* raw = nullptr;
-  std::string uri = "file:" + replaceAll(replaceAll(file, "%", "%25"), "?", "%3f") + "?immutable=1";
-  uri = replaceAll(uri, "#", "%23");
-  int rc = sqlite3_open_v2(uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-  std::unique_ptr<sqlite3, DbCloser> db(raw);
-  std::string verdict;
-  if (rc == SQLITE_OK) {
-    sqlite3_stmt* stmt = nullptr;
-    rc = sqlite3_prepare_v2(db.get(), "PRAGMA quick_check", -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
-      rc = sqlite3_step(stmt);
-      if (rc == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        verdict = text ? text : "";
-        rc = SQLITE_OK;
-      }
-    }
-    sqlite3_finalize(stmt);
-  }
-  if (rc == SQLITE_OK && verdict == "ok") return;
-  std::string reason = rc != SQLITE_OK
-                           ? std::string(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc)) +
-                                 " (SQLite error " + std::to_string(rc) + ")"
-                           : verdict;
-  raise(kErrStatement, "The file \"" + file + "\" is not a database or is damaged: " + reason + ".",
-        kSource);
-}
-
-void requireFile(const std::string& file) {
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) {
-    raise(kErrStatement,
-          "Unable to open the physical file \"" + file + "\": " + std::strerror(errno) + ".",
-          kSource);
-  }
-  if (!S_ISREG(info.st_mode))
-    raise(kErrStatement, "Unable to open the physical file \"" + file + "\": not a file.", kSource);
-}
-
-[[noreturn]] void raiseExists(const std::string& name) {
-  raise(kErrStatement, "Database '" + name + "' already exists. Choose a different database name.",
-        kSource);
-}
 
 // Copies `from` to `to`, which must not exist: written beside it under another name and linked
 // into place, so a reader never sees half a file and two attaches cannot both succeed.
@@ -121,7 +62,7 @@ void copyIntoPlace(const std::string& from, const std::string& to, const std::st
   if (::link(temp.c_str(), to.c_str()) != 0) {
     int linkError = errno;
     ::unlink(temp.c_str());
-    if (linkError == EEXIST) raiseExists(name);
+    if (linkError == EEXIST) raiseDatabaseExists(name, kSource);
     errno = linkError;
     fail("cannot place the database file");
   }
@@ -159,42 +100,14 @@ class FolderServerSession : public Session {
   }
 
   void attach(const ProcedureCall& call) {
-    static const char* const kParams[] = {"dbname", "filename1", "filename2"};
-    std::optional<std::string> values[3];
-    for (size_t i = 0; i < call.args.size(); ++i) {
-      const std::string& named = i < call.argNames.size() ? call.argNames[i] : std::string();
-      size_t slot = i;
-      if (!named.empty()) {
-        slot = 3;
-        for (size_t k = 0; k < 3; ++k) {
-          if (lower(named) == kParams[k]) slot = k;
-        }
-        if (slot == 3) {
-          raise(kErrStatement, "sp_attach_db has no parameter named @" + named + ".", kSource);
-        }
-      }
-      if (slot >= 3) raise(kErrStatement, "sp_attach_db takes at most three arguments.", kSource);
-      values[slot] = call.args[i].text();
-    }
-    if (!values[0] || !values[1]) {
-      raise(kErrStatement, "sp_attach_db needs @dbname and @filename1.", kSource);
-    }
-    const std::string& name = *values[0];
-    if (!isPlainName(name)) {
-      raise(kErrStatement,
-            "Invalid database name '" + name +
-                "': a name of letters, digits, '_' and '-' is needed, and not master.",
-            kSource);
-    }
+    const AttachRequest request = readAttachCall(call, kSource);
     std::string folder = folder_;
     if (!folder.ends_with("/")) folder += "/";
-    const std::string target = folder + name + ".db";
+    const std::string target = folder + request.name + ".db";
     struct stat info {};
-    if (::lstat(target.c_str(), &info) == 0) raiseExists(name);
-    requireFile(*values[1]);
-    if (values[2]) requireFile(*values[2]);
-    requireSoundDatabase(*values[1]);
-    copyIntoPlace(*values[1], target, name);
+    if (::lstat(target.c_str(), &info) == 0) raiseDatabaseExists(request.name, kSource);
+    checkAttachFiles(request, kSource);
+    copyIntoPlace(request.dataFile, target, request.name);
   }
 
   std::string folder_;
