@@ -42,32 +42,45 @@ tools::ServerOptions serverOptions(Backend backend, bool large) {
           s.admin.user,   s.admin.password, prefix(large)};
 }
 
-// Removes what the benchmarks made when the process ends.
-struct Cleanup {
-  bool serverSites[2] = {false, false};
-  ~Cleanup() {
-    std::error_code ec;
-    fs::remove_all(scratch(), ec);
-    for (bool large : {false, true}) {
-      if (!serverSites[large]) continue;
-      for (const char* db : {"kestrin", "ingram", "techdata"}) {
-        try {
-          schema::dropPostgresDatabase(server().admin, prefix(large) + db);
-        } catch (const std::exception&) {
-          // The server may be gone already; its cluster is thrown away.
-        }
+// What the benchmarks made, removed when the process ends.
+bool serverSites[2] = {false, false};
+
+void removeSites() {
+  std::error_code ec;
+  fs::remove_all(scratch(), ec);
+  for (bool large : {false, true}) {
+    if (!serverSites[large]) continue;
+    serverSites[large] = false;
+    for (const char* db : {"kestrin", "ingram", "techdata"}) {
+      try {
+        schema::dropPostgresDatabase(server().admin, prefix(large) + db);
+      } catch (const std::exception&) {
+        // The server may be gone already; its cluster is thrown away.
       }
     }
   }
-} cleanup;
+}
+
+// libpq's TLS library registers its own clean-up at exit on the first connection, after which
+// no connection can be made: the removal is registered after the first server site was made,
+// so that it runs first (exit handlers run in reverse order).
+void removeSitesAtExit(Backend backend) {
+  static bool registered = false, registeredAfterServer = false;
+  const bool afterServer = backend == Backend::PostgreSQL;
+  if (registered && (registeredAfterServer || !afterServer)) return;
+  std::atexit(removeSites);
+  registered = true;
+  registeredAfterServer = afterServer;
+}
 
 std::string makeDemoSite(Backend backend, bool large) {
   if (!unavailable(backend).empty()) return {};
   fs::path dir = scratch() / ((large ? "large-" : "demo-") +
                               std::string(backend == Backend::SQLite ? "sqlite" : "postgres"));
   fs::create_directories(dir.parent_path());
-  if (backend == Backend::PostgreSQL) cleanup.serverSites[large] = true;
+  if (backend == Backend::PostgreSQL) serverSites[large] = true;
   tools::createSite({dir.string(), kSiteId, kPassword, true, true, serverOptions(backend, large)});
+  removeSitesAtExit(backend);
   return dir.string();
 }
 
