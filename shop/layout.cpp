@@ -113,8 +113,13 @@ std::string renderLayout(const SiteLook& look, const LayoutInfo& info, const std
             "<td><a class=\"link\" href=\"c_1.asp?group=" + m.name + "\">" + m.title +
             "</a></td></tr>";
   }
-  html += "</table>" + look.manufacturerMenu + "</div>\n<div class=\"content\">" + content +
-          "</div></div>\n<div class=\"footer\">";
+  // The fragment and the menu are the bulk of the page: appended where they go, not copied
+  // through a temporary first.
+  html += "</table>";
+  html += look.manufacturerMenu;
+  html += "</div>\n<div class=\"content\">";
+  html += content;
+  html += "</div></div>\n<div class=\"footer\">";
   std::string company = htmlEscape(look.company);
   appendIf(company, look.address, company.empty() ? "" : " &middot; ");
   std::string place;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "db/change_cache.h"
+#include "kestrin/db.h"
 #include "kestrin/error.h"
 #include "kestrin/methods.h"
 
@@ -19,7 +21,47 @@ void applyPageVariables(const SiteLook& look, eCat& cat) {
   }
 }
 
+std::string SiteLookCache::changeKey() const {
+  eCat cat;
+  std::string key;
+  try {
+    cat.opendb(false, engine_.siteId(), engine_.password());
+    for (db::Connection* c : {&cat.conn, &cat.connTD}) {
+      std::optional<std::string> counter =
+          c->isOpen() ? db::changeCounter(*c->session(), c->database()) : std::nullopt;
+      if (!counter) {
+        key.clear();
+        break;
+      }
+      key += c->database() + "=" + *counter + "\n";
+    }
+  } catch (const Error&) {
+    key.clear();
+  }
+  cat.closedb();
+  // What opendb could not do must not stay as the request's current error.
+  clearCurrentError();
+  return key;
+}
+
 SiteLook SiteLookCache::get() const {
+  const std::string key = changeKey();
+  if (!key.empty()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (kept_ && key == key_) return *kept_;
+  }
+  // Made from the tables as they are at or after the reading of `key`: a change in between
+  // raises the counters again, and the next request makes the look anew.
+  auto look = std::make_shared<const SiteLook>(read());
+  if (!key.empty()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    key_ = key;
+    kept_ = look;
+  }
+  return *look;
+}
+
+SiteLook SiteLookCache::read() const {
   SiteLook look;
   eCat cat;
   cat.opendb(true, engine_.siteId(), engine_.password());

@@ -1,10 +1,14 @@
 // What every page shows around its fragment: the site's title, company details, colours and
-// font from the preferences, and the manufacturer menu. They are read for every request: the
-// engine keeps the answers in memory while the database's change counter shows the tables
-// unchanged, so reading them costs little, and a change made anywhere (this host's admin pages,
-// another host, kestrinctl, an administrator's SQL) shows in the next request.
+// font from the preferences, and the manufacturer menu. The host keeps the look it made while
+// the change counters of the site's main and catalog databases (raised by triggers on the
+// preferences, the manufacturers and the other counted tables, whoever changes them) stay as
+// they were when it was made: a request reads the two counters, not the preferences. So a change
+// made anywhere (this host's admin pages, another host, kestrinctl, an administrator's SQL)
+// shows in the next request. A database without the counter is read in full every time.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,7 +40,15 @@ class SiteLookCache {
   SiteLook get() const;
 
  private:
+  // The site's main and catalog counters as one text, or empty text when a database keeps
+  // none (or the site cannot be opened): then nothing is kept.
+  std::string changeKey() const;
+  SiteLook read() const;
+
   const EngineCaller& engine_;
+  mutable std::mutex mutex_;
+  mutable std::string key_;
+  mutable std::shared_ptr<const SiteLook> kept_;
 };
 
 }  // namespace kestrin::shop

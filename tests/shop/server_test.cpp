@@ -165,6 +165,26 @@ TEST_F(ShopServerTest, AChangeMadeElsewhereShowsInTheNextPage) {
   EXPECT_NE(next.body.find("--dark:#92430A"), std::string::npos);
 }
 
+TEST_F(ShopServerTest, AManufacturerRenamedElsewhereShowsInTheMenuOfTheNextPage) {
+  SiteFixture own(true);
+  ShopProcess shop(own.dir());
+  // The menu comes from the catalog database; the first page makes the look the host keeps.
+  HttpReply first = shop.get("/c_2.asp?group=B1");
+  ASSERT_NE(first.body.find("manufacturer=ALD\"> Aldermoor Computing</a>"), std::string::npos);
+  ASSERT_EQ(shop.get("/c_2.asp?group=B1").status, 200);
+  const std::string change = "UPDATE manuf SET vend_name='Zephyrine Storage' WHERE vend_code='ALD'";
+  if (own.backend() == Backend::SQLite) {
+    CommandResult r = runCommand({"sqlite3", own.dbFile(Database::TechData), change});
+    ASSERT_EQ(r.status, 0) << r.err;
+  } else {
+    own.exec(Database::TechData, change);
+  }
+  HttpReply next = shop.get("/c_2.asp?group=B1");
+  EXPECT_NE(next.body.find("manufacturer=ALD\"> Zephyrine Storage</a>"), std::string::npos)
+      << next.body;
+  EXPECT_EQ(next.body.find("Aldermoor Computing"), std::string::npos);
+}
+
 TEST_F(ShopServerTest, AFailingEngineCallGivesAPlainPageAndALogLine) {
   SiteFixture broken(true);
   ShopProcess shop(broken.dir());
