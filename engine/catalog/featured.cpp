@@ -137,6 +137,10 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
   strR += "<TD><b>Stock</b></TD><TD><b>Cart</b></td></TR>";
 
   rs.setAbsolutePage(page);
+  // What the main database says of the page's products, read for all its rows at once.
+  const catalog::PageDetails details = catalog::PageDetails::read(
+      conn, catalog::partNumbersAhead(rs, kFeaturedPageSize), "priceOptions", strCustDb);
+  rs.setAbsolutePage(page);
   std::optional<float> discount;
   for (int written = 0; written < kFeaturedPageSize && !rs.eof(); ++written, rs.moveNext()) {
     const std::string partNum = rs.field("p_part_num").text();
@@ -149,12 +153,12 @@ void eCat::displayFeaturedTable(const std::string& nextLink, const std::string& 
     const Variant& qty = rs.field("p_qty");
     const bool inStock = catalog::inStock(qty);
     strR += catalog::rowHead(rs, written, catColor, vendorColumn, flag, priceText);
-    if (strCustDb && catalog::hasOptions(conn, sql, partNum))
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum, &details))
       strR += catalog::optionsLink(priceText, partNum);
     strR += "</td><td align=\"center\">";
 
     catalog::ShopDetails shop =
-        catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOptions");
+        catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOptions", &details);
     strR += shop.picture;
     strR += "</td><td align=\"right\">";
     if (shop.cart.showPrice) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "kestrin/db.h"
 
@@ -31,13 +33,54 @@ struct ShopDetails {
   CartChoice cart;      // the buy button when the part is not found
 };
 
+// The answers of the per-row lookups below for all the rows of one page, read in two statements
+// (the products' picture, price option and option flags; their pictures) instead of two or three
+// per row. The rows still write their own statements into `sql`, so what a caller sees there is
+// what the per-row lookups leave.
+class PageDetails {
+ public:
+  PageDetails() = default;
+  // Reads the details of the parts of a page, as the listing gave them (`withOptions`: also
+  // whether each offers options). Answers nothing when the reading fails or a part number is
+  // not plain ASCII (whose case the databases may fold otherwise): the rows then run their own
+  // statements, and any failure happens in the row it happened in before.
+  static PageDetails read(db::Connection& conn, const std::vector<std::string>& partNums,
+                          const char* priceOptionsColumn, bool withOptions);
+
+  struct Part {
+    bool found = false;
+    std::string priceOptions;
+    bool hasOptions = false;
+    bool hasPicture = false;
+    std::string picture;  // the first by position
+  };
+  // The part's answers, or nullptr when the page's reading did not cover it.
+  const Part* find(const std::string& partNum) const;
+  bool withOptions() const { return withOptions_; }
+
+ private:
+  bool read_ = false;
+  bool withOptions_ = false;
+  std::unordered_map<std::string, Part> parts_;  // by lower-cased part number
+};
+
+// The part numbers of the rows from `rs`'s current row on, at most `rows` of them; fewer where
+// reading a row fails (the row's own use of it fails again in its place). Leaves `rs` moved:
+// the caller places it again.
+std::vector<std::string> partNumbersAhead(db::Recordset& rs, int rows);
+
 // Runs "select picture,<priceOptionsColumn> from products where part_num='..'" and, for a found
 // part, its first picture by position. `priceOptionsColumn` is spelled as the caller writes it.
+// With `page` covering the part, its answers come from there and only the statements' texts are
+// written into `sql`.
 ShopDetails lookUpShopDetails(db::Connection& conn, std::string& sql, const std::string& partNum,
-                              const char* flag, const char* priceOptionsColumn);
+                              const char* flag, const char* priceOptionsColumn,
+                              const PageDetails* page = nullptr);
 
-// Whether the product offers options (sizes, colours, ...), by a lookup on the main database.
-bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partNum);
+// Whether the product offers options (sizes, colours, ...), by a lookup on the main database
+// (from `page` when it covers the part).
+bool hasOptions(db::Connection& conn, std::string& sql, const std::string& partNum,
+                const PageDetails* page = nullptr);
 
 // Whether a row's stock count shows the product in stock (a count above zero).
 bool inStock(const Variant& qty);

@@ -58,6 +58,14 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
   strR += "<TD><b>Stock</b><br><font class=\"stext\">" + stockNote + "</font></TD>";
   strR += "<TD><b>Cart</b></TD></TR>";
 
+  // What the main database says of the page's shop products, read for all its rows at once.
+  catalog::PageDetails details;
+  if (strCustDb || optTDdata != "yes") {
+    details = catalog::PageDetails::read(conn, catalog::partNumbersAhead(rs, iPageSize.value()),
+                                         "priceOPtions", strCustDb);
+    rs.setAbsolutePage(iPageCurrent.value());
+  }
+
   // The factors cannot change within one page: each group's markup and the customer's discount
   // are looked up once.
   std::unordered_map<std::string, float> rates;
@@ -77,7 +85,7 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
     const Variant& qty = rs.field("p_qty");
     const bool inStock = catalog::inStock(qty);
     strR += catalog::rowHead(rs, written, catColor, vendorColumn, flag, priceText);
-    if (strCustDb && catalog::hasOptions(conn, sql, partNum))
+    if (strCustDb && catalog::hasOptions(conn, sql, partNum, &details))
       strR += catalog::optionsLink(priceText, partNum);
     if (trim(rs.field("p_status").text()) == "1")
       strR += "<img src=\"images/spacer.gif\" width=\"5\">";
@@ -86,7 +94,7 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
     catalog::CartChoice cart = catalog::buyButton(partNum, flag);
     if (optTDdata != "yes") {
       catalog::ShopDetails shop =
-          catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOPtions");
+          catalog::lookUpShopDetails(conn, sql, partNum, flag, "priceOPtions", &details);
       strR += shop.picture;
       cart = shop.cart;
     }

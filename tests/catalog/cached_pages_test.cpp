@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "catalog_test_base.h"
 #include "db/change_cache.h"
@@ -31,14 +32,34 @@ class CachedPagesTest : public CatalogTest {
                              SiteFixture::kPassword);
   }
 
-  // Runs `sql` on the main database from elsewhere, as an administrator would: another process
-  // on SQLite, another login's connection on the server.
+  // A product page of the shop's own product, as the page host asks for it.
+  static std::string productPage(const std::string& part) {
+    eCat page;
+    return page.displayDetail(part, "", "", true, SiteFixture::kSiteId, SiteFixture::kPassword);
+  }
+
+  // Runs `sql` on the main database from another process, as an administrator would: the
+  // sqlite3 shell on SQLite, psql on the server.
   void changeElsewhere(const std::string& sql) const {
+    CommandResult r;
     if (site.backend() == Backend::PostgreSQL) {
-      site.exec(Database::Main, sql);
-      return;
+      const PgTestServer& pg = pgTestServer();
+      const size_t colon = pg.server.rfind(':');
+      r = runCommand({"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.server.substr(0, colon),
+                      "-p", pg.server.substr(colon + 1), "-U", pg.adminUser, "-d",
+                      site.databaseName(Database::Main), "-c", sql},
+                     {"PGPASSWORD=" + pg.adminPassword});
+    } else {
+      r = runCommand({"sqlite3", site.dbFile(Database::Main), sql});
     }
-    CommandResult r = runCommand({"sqlite3", site.dbFile(Database::Main), sql});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+
+  // Sets a preference through another engine process, as the shop's tools do.
+  void setPreferenceElsewhere(const std::string& name, const std::string& value) const {
+    CommandResult r = runCommand({KESTRINCTL_PATH, "call", "setPref", "items=" + name,
+                                  "descr=" + value, std::string("siteID=") + SiteFixture::kSiteId,
+                                  std::string("sitePassword=") + SiteFixture::kPassword});
     ASSERT_EQ(r.status, 0) << r.err;
   }
 
@@ -147,6 +168,58 @@ TEST_F(CachedPagesTest, DatabaseWithoutTheCounterIsAskedEveryTime) {
   EXPECT_EQ(answeredFromCache(trace), 0u);
   changeElsewhere("UPDATE comgrp SET descr='Laptops' WHERE grp='A1'");
   EXPECT_NE(listing().find(">Laptops</a>"), std::string::npos);
+}
+
+TEST_F(CachedPagesTest, ProductPageShowsAChangeByAnotherProcessInTheNextRequest) {
+  site.setPreference("gfontName", "tahoma");
+  site.exec(Database::Main,
+            "INSERT INTO techspec (part_num, seq, attr_nme, attr_vnme) VALUES ('NB-1', 1, "
+            "'Weight', '1.2 kg')");
+  // Related items list the product's subcategory under its group's description.
+  addSub(Database::Main, "A1", "010", "01", "Thin and Light");
+  // An empty price option shows the price line.
+  site.exec(Database::Main, "UPDATE products SET sub='01', priceOptions='' WHERE part_num='NB-1'");
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"preference (another engine process)",
+       [&] { setPreferenceElsewhere("gfontName", "georgia"); }, "face=\"tahoma\"",
+       "face=\"georgia\""},
+      {"markup", [&] { changeElsewhere("UPDATE markup SET rate=20 WHERE markupid='m001'"); },
+       "<b>Price:</b> <font size=+1>$11.00</font>", "<b>Price:</b> <font size=+1>$12.00</font>"},
+      {"product",
+       [&] {
+         changeElsewhere("UPDATE products SET descr='Slim Notebook Air' WHERE part_num='NB-1'");
+       },
+       "<b>Item:</b> Slim Notebook<br>", "<b>Item:</b> Slim Notebook Air<br>"},
+      {"group description",
+       [&] { changeElsewhere("UPDATE comgrp SET descr='O''Brien Laptops' WHERE grp='A1'"); },
+       "<b>Notebooks</b>", "<b>O'Brien Laptops</b>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    productPage("NB-1");  // the process keeps what this request read
+    std::string page;
+    {
+      db::StatementTrace trace;
+      page = productPage("NB-1");
+      EXPECT_GT(answeredFromCache(trace), 0u);
+    }
+    EXPECT_NE(page.find(c.before), std::string::npos) << page;
+
+    c.change();
+
+    page = productPage("NB-1");
+    EXPECT_NE(page.find(c.after), std::string::npos) << page;
+    EXPECT_EQ(page.find(c.before), std::string::npos) << page;
+    db::forgetCachedRows();
+    EXPECT_EQ(page, productPage("NB-1"))
+        << "the next request differs from one that reads everything anew";
+  }
 }
 
 }  // namespace

@@ -190,7 +190,8 @@ void Recordset::openOn(const std::shared_ptr<Session>& session, const std::strin
   cursorType_ = cursor == CursorType::Unspecified ? cursorType_ : cursor;
   if (cursorType_ == CursorType::Keyset || cursorType_ == CursorType::Dynamic) {
     cursor_ = makeKeysetCursor(session, sql,
-                               countFromCache ? knownCount(*session, database, sql) : std::nullopt);
+                               countFromCache ? knownCount(*session, database, sql) : std::nullopt,
+                               countFromCache ? database : std::string());
     cursor_->setWindow(pageSize_);
     return;
   }

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "change_cache.h"
 #include "kestrin/error.h"
 
 namespace kestrin::db {
@@ -79,8 +80,9 @@ class ReadCursor : public Cursor {
 
 class KeysetCursor : public Cursor {
  public:
-  KeysetCursor(std::shared_ptr<Session> session, std::string sql, std::optional<long long> count)
-      : session_(std::move(session)), sql_(std::move(sql)) {
+  KeysetCursor(std::shared_ptr<Session> session, std::string sql, std::optional<long long> count,
+               std::string keptOn)
+      : session_(std::move(session)), sql_(std::move(sql)), keptOn_(std::move(keptOn)) {
     count_ = count ? *count : session_->countRows(sql_);
   }
   bool eof() const override { return pos_ >= count_; }
@@ -110,13 +112,36 @@ class KeysetCursor : public Cursor {
 
  private:
   void fetch(long long from) const {
-    auto stream = session_->runWindow(sql_, from, windowRows_);
     window_.clear();
     windowStart_ = from;
-    if (stream) {
-      columns_ = stream->columns();
-      std::vector<Variant> row;
-      while (stream->next(row)) window_.push_back(std::move(row));
+    // A page of a statement on counted tables is kept while the tables are unchanged.
+    std::optional<std::string> counter;
+    std::string key;
+    if (!keptOn_.empty()) counter = changeCounter(*session_, keptOn_);
+    if (counter) {
+      key = "page " + std::to_string(from) + "+" + std::to_string(windowRows_) + " of " + sql_;
+      if (std::shared_ptr<const CachedRows> kept = cachedRows(keptOn_, *counter, key)) {
+        columns_ = kept->columns;
+        window_ = kept->rows;
+      } else {
+        counter.reset();  // read below, then kept
+      }
+    }
+    if (!counter) {
+      auto stream = session_->runWindow(sql_, from, windowRows_);
+      if (stream) {
+        columns_ = stream->columns();
+        std::vector<Variant> row;
+        while (stream->next(row)) window_.push_back(std::move(row));
+      }
+      if (!key.empty()) {
+        if (std::optional<std::string> now = changeCounter(*session_, keptOn_)) {
+          auto rows = std::make_shared<CachedRows>();
+          rows->columns = columns_;
+          rows->rows = window_;
+          keepRows(keptOn_, *now, key, std::move(rows));
+        }
+      }
     }
     fetchedOnce_ = true;
     if (from < count_ && window_.empty()) {
@@ -127,6 +152,7 @@ class KeysetCursor : public Cursor {
 
   std::shared_ptr<Session> session_;
   std::string sql_;
+  std::string keptOn_;
   long long count_ = 0;
   long long pos_ = 0;
   long long windowRows_ = 10;
@@ -145,8 +171,9 @@ std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream) {
   return std::make_unique<ReadCursor>(std::move(stream), false);
 }
 std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql,
-                                         std::optional<long long> count) {
-  return std::make_unique<KeysetCursor>(std::move(session), std::move(sql), count);
+                                         std::optional<long long> count, std::string keptOn) {
+  return std::make_unique<KeysetCursor>(std::move(session), std::move(sql), count,
+                                        std::move(keptOn));
 }
 
 }  // namespace kestrin::db

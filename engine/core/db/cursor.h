@@ -41,7 +41,11 @@ class Cursor {
 std::unique_ptr<Cursor> makeForwardCursor(std::unique_ptr<RowStream> stream);
 std::unique_ptr<Cursor> makeStaticCursor(std::unique_ptr<RowStream> stream);
 // `count`: the number of rows when it is known already; otherwise the cursor counts them.
+// `keptOn`: the database (as the statement trace names it) whose kept answers the cursor's pages
+// may come from and go to, for a statement that reads only counted tables (change_cache.h);
+// empty: every page is read from the database.
 std::unique_ptr<Cursor> makeKeysetCursor(std::shared_ptr<Session> session, std::string sql,
-                                         std::optional<long long> count = std::nullopt);
+                                         std::optional<long long> count = std::nullopt,
+                                         std::string keptOn = {});
 
 }  // namespace kestrin::db
