@@ -1,9 +1,11 @@
 // The wizard's windows on a virtual display (Xvfb): the terms window, I Agree, every tab of the
 // main window (saved as screenshots in test-artifacts/setup of the build folder), the boxes, and
 // Disagree ending the program's loop.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,11 +98,21 @@ class WindowsTest : public ::testing::Test {
   static void SetUpTestSuite() {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
+    const pid_t test = ::getpid();
     gXvfb = ::fork();
     if (gXvfb == 0) {
-      ::close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+      // Xvfb dies with the test, however the test ends, and holds nothing the test inherited
+      // (ctest's output pipe, the caller's open files and locks): only the pipe that tells the
+      // display number, as descriptor 3, and /dev/null for its own output.
+      ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (::getppid() != test) ::_exit(127);
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, STDIN_FILENO);
+      ::dup2(null, STDOUT_FILENO);
+      ::dup2(null, STDERR_FILENO);
+      ::dup2(fds[1], 3);
+      ::close_range(4, ~0U, 0);
+      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24",
               "-nolisten", "tcp", static_cast<char*>(nullptr));
       ::_exit(127);
     }
