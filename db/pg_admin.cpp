@@ -7,6 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "text.h"
+
 namespace kestrin::schema {
 
 namespace {
@@ -164,11 +166,7 @@ std::string quoteName(const std::string& name) {
   return out + "\"";
 }
 
-std::string quoteText(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out + "'";
-}
+std::string quoteText(const std::string& text) { return "'" + sqlEscape(text) + "'"; }
 
 std::vector<std::string> existingDatabases(const PgLogin& admin,
                                            const std::vector<std::string>& names) {

@@ -134,7 +134,7 @@ HttpResponse orderPage(PageContext& ctx, const OrderRecord& order, const std::st
                      "<p><a href=\"admin_orders.asp\">All orders</a> &middot; <a "
                      "href=\"invoice.asp?id=" +
                      urlEncode(order.orderid) + "\" target=\"_new\">Printable invoice</a></p>" +
-                     invoiceSections(order, ctx.shop.look().get());
+                     invoiceSections(order, ctx.look());
 
   html +=
       "<h2>Order status</h2><form action=\"admin_orders.asp\" method=\"post\" "

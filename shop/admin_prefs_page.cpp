@@ -118,7 +118,7 @@ HttpResponse prefsPage(PageContext& ctx) {
     }
     notice = "<div class=\"done\">Saved " + std::to_string(saved) + " preferences.</div>" + refused;
   }
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   eCat cat;
   applyPageVariables(look, cat);
   std::string form = ctx.shop.engine().text(cat, "setPrefMenu", {});

@@ -9,7 +9,7 @@ namespace kestrin::shop {
 namespace {
 
 HttpResponse home(PageContext& ctx) {
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   std::string html =
       "<div class=\"welcome\">" +
       heading("Welcome to " + (look.company.empty() ? std::string("our shop") : look.company)) +

@@ -338,7 +338,7 @@ HttpResponse review(PageContext& ctx, const std::string& cartId) {
 std::string confirmationText(PageContext& ctx, const std::string& orderId, const std::string& items,
                              const Totals& t, const ShipMethod& method) {
   const std::string nl = "\r\n";
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   std::string text = "Thank you for your order." + nl + nl + "Order number: " + orderId + nl +
                      "Date: " + shortDate(localNow()) + nl + nl + items +
                      "Subtotal: " + money(t.subtotal) + nl + "Shipping (" + method.name + ", " +
@@ -356,7 +356,7 @@ std::string confirmationText(PageContext& ctx, const std::string& orderId, const
 // Sends the confirmation; the text to show the shopper about it (empty when mail is not set up).
 std::string mailConfirmation(PageContext& ctx, const Charges& charges, const std::string& orderId,
                              const std::string& body) {
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   CustomerRecords records(ctx.shop.sessions().connectionString());
   std::optional<CustomerDetails> c = records.find(ctx.customerId());
   if (charges.smtpServer.empty() || look.email.empty() || !c || !plausibleAddress(c->email)) {

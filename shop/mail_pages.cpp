@@ -49,7 +49,7 @@ std::string problems(PageContext& ctx, const Field* fields, size_t n) {
 
 // Sends `body` to the shop; the shopper sees only whether it went, the log gets the reason.
 bool mailShop(PageContext& ctx, const std::string& subject, const std::string& body) {
-  std::string shopAddress = ctx.shop.look().get().email;
+  std::string shopAddress = ctx.look().email;
   if (shopAddress.empty()) {
     std::fprintf(stderr, "kestrin-shop: %s: the site has no siteEmail to send to\n",
                  ctx.request.target.c_str());
@@ -69,7 +69,7 @@ bool mailShop(PageContext& ctx, const std::string& subject, const std::string& b
 }
 
 std::string notSent(PageContext& ctx) {
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   return "<div class=\"error\">Your message could not be sent just now. Please try again later" +
          (look.phone1.empty() ? std::string() : " or call us at " + htmlEscape(look.phone1)) +
          ".</div>";
@@ -98,7 +98,7 @@ HttpResponse contactPage(PageContext& ctx) {
     }
     notice = "<div class=\"error\">" + htmlEscape(notice) + "</div>";
   }
-  SiteLook look = ctx.shop.look().get();
+  const SiteLook& look = ctx.look();
   std::string intro =
       "<p class=\"text\">Questions about a product, a price or an order? Write to "
       "us" +

@@ -61,7 +61,7 @@ HttpResponse invoicePage(PageContext& ctx) {
                         htmlEscape(id) + " in your account.</div>",
                     404);
   }
-  HttpResponse r = HttpResponse::html(200, invoiceDocument(*order, ctx.shop.look().get()));
+  HttpResponse r = HttpResponse::html(200, invoiceDocument(*order, ctx.look()));
   r.setHeader("Cache-Control", "no-store");
   return r;
 }
@@ -223,7 +223,7 @@ std::string backToHistory() {
 // only logged.
 void mailRequests(PageContext& ctx, const std::vector<LineRequest>& requests,
                   const std::string& reason) {
-  std::string shopAddress = ctx.shop.look().get().email;
+  std::string shopAddress = ctx.look().email;
   if (!EngineCaller::has("sendEmail") || shopAddress.empty()) return;
   std::string body = "Return and cancel requests from customer " + ctx.customerId() + "\n\n";
   for (const LineRequest& r : requests) {

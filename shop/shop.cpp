@@ -127,6 +127,11 @@ void PageContext::setCookie(const std::string& id) {
   cookies_.push_back(std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly; SameSite=Lax");
 }
 
+const SiteLook& PageContext::look() {
+  if (!look_) look_ = shop.look().get();
+  return *look_;
+}
+
 HttpResponse PageContext::page(const std::string& title, std::string content, int status) {
   if (content.find("<form") != std::string::npos || content.find("<FORM") != std::string::npos) {
     content = withTokenFields(content, tokenField());
@@ -140,7 +145,7 @@ HttpResponse PageContext::page(const std::string& title, std::string content, in
   }
   info.searchKeyword = value("keyword");
   info.searchType = value("sType");
-  HttpResponse r = HttpResponse::html(status, renderLayout(shop.look().get(), info, content));
+  HttpResponse r = HttpResponse::html(status, renderLayout(look(), info, content));
   for (const auto& c : cookies_) r.addHeader("Set-Cookie", c);
   r.setHeader("Cache-Control", "no-store");
   return r;

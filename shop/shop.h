@@ -47,6 +47,8 @@ class PageContext {
   // The logged-on customer's id, or empty text.
   std::string customerId();
   bool isAdmin();
+  // The site's look, read once per request.
+  const SiteLook& look();
   // True when the POST carries the session's token.
   bool tokenMatches();
   // The hidden form field with the session's token.
@@ -61,6 +63,7 @@ class PageContext {
   void setCookie(const std::string& id);
 
   std::optional<std::optional<ShopSession>> session_;  // outer: looked up yet
+  std::shared_ptr<const SiteLook> look_;
   std::vector<std::string> cookies_;
 };
 

@@ -44,11 +44,11 @@ std::string SiteLookCache::changeKey() const {
   return key;
 }
 
-SiteLook SiteLookCache::get() const {
+std::shared_ptr<const SiteLook> SiteLookCache::get() const {
   const std::string key = changeKey();
   if (!key.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (kept_ && key == key_) return *kept_;
+    if (kept_ && key == key_) return kept_;
   }
   // Made from the tables as they are at or after the reading of `key`: a change in between
   // raises the counters again, and the next request makes the look anew.
@@ -58,7 +58,7 @@ SiteLook SiteLookCache::get() const {
     key_ = key;
     kept_ = look;
   }
-  return *look;
+  return look;
 }
 
 SiteLook SiteLookCache::read() const {

@@ -36,8 +36,8 @@ class SiteLookCache {
  public:
   explicit SiteLookCache(const EngineCaller& engine) : engine_(engine) {}
 
-  // The look as the database holds it now.
-  SiteLook get() const;
+  // The look as the database holds it now, shared with the other requests that see the same.
+  std::shared_ptr<const SiteLook> get() const;
 
  private:
   // The site's main and catalog counters as one text, or empty text when a database keeps
