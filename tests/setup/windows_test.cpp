@@ -112,8 +112,10 @@ class WindowsTest : public ::testing::Test {
       ::dup2(null, STDERR_FILENO);
       ::dup2(fds[1], 3);
       ::close_range(4, ~0U, 0);
-      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24",
-              "-nolisten", "tcp", static_cast<char*>(nullptr));
+      // -noreset: without it the server resets when its last client leaves, and a window
+      // opened during that reset finds no display.
+      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-screen", "0",
+              "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ::close(fds[1]);
