@@ -114,8 +114,8 @@ class WindowsTest : public ::testing::Test {
       ::close_range(4, ~0U, 0);
       // -noreset: without it the server resets when its last client leaves, and a window
       // opened during that reset finds no display.
-      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-screen", "0",
-              "1024x768x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
+      ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-noreset", "-screen", "0", "1024x768x24",
+              "-nolisten", "tcp", static_cast<char*>(nullptr));
       ::_exit(127);
     }
     ::close(fds[1]);
