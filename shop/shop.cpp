@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "db/change_cache.h"
 #include "kestrin/error.h"
 #include "layout.h"
 #include "text.h"
@@ -202,6 +203,8 @@ HttpResponse Shop::handle(const HttpRequest& request) {
   }
   // The current error belongs to the thread; a request must not inherit one from the last.
   clearCurrentError();
+  // The look and the page read each database's change counter once between them.
+  db::CounterScope counters;
   PageContext ctx(*this, request);
   try {
     return route(ctx, name);

@@ -28,6 +28,14 @@ struct DatabaseAnswers {
   std::unordered_map<std::string, std::shared_ptr<const CachedRows>> byKey;
 };
 
+struct ScopeReading {
+  std::optional<std::string> value;
+  long long threadWrites = -1;
+};
+// The open scopes of this thread, and the readings of the outermost.
+thread_local int tScopes = 0;
+thread_local std::unordered_map<std::string, ScopeReading> tScopeReadings;
+
 std::mutex gMutex;
 std::unordered_map<std::string, DatabaseAnswers> gAnswers;
 size_t gBytes = 0;  // what all kept answers take, about
@@ -78,7 +86,16 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   if (cacheOff()) return std::nullopt;
   Session::CounterReading& reading = session.counterReading;
   const long long made = session.changesMade();
-  if (reading.read && made >= 0 && made == reading.changesMade) return reading.value;
+  const long long writes = writesInThread();
+  if (reading.read && made >= 0 && made == reading.changesMade && writes == reading.threadWrites)
+    return reading.value;
+  if (tScopes > 0 && made >= 0) {
+    auto kept = tScopeReadings.find(database);
+    if (kept != tScopeReadings.end() && kept->second.threadWrites == writes) {
+      reading = {true, kept->second.value, made, writes};
+      return reading.value;
+    }
+  }
   const std::string query = session.changeCounterQuery();
   if (query.empty()) return std::nullopt;
   StatementTrace::record(query, database);
@@ -93,8 +110,15 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   } catch (const Error&) {
     // A database made before the counter existed: its answers are not kept.
   }
-  reading = {true, value, made};
+  reading = {true, value, made, writes};
+  if (tScopes > 0) tScopeReadings[database] = {value, writes};
   return value;
+}
+
+CounterScope::CounterScope() { ++tScopes; }
+
+CounterScope::~CounterScope() {
+  if (--tScopes == 0) tScopeReadings.clear();
 }
 
 std::shared_ptr<const CachedRows> cachedRows(const std::string& database,

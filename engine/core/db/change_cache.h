@@ -5,8 +5,9 @@
 // on the counted tables (preferences, markups, filters, the catalog tables, the procedures) raise
 // on every insert, update and delete, whoever makes it: another process, another host, an
 // administrator's SQL. A session reads the counter before its first cached query, and again after
-// it has changed rows itself; an answer kept under another counter value is not used. So a change
-// is seen by the next request of every process, and a request sees its own changes at once.
+// it, or any session of its thread, has run a statement that may change rows; an answer kept
+// under another counter value is not used. So a change is seen by the next request of every
+// process, and a request sees its own changes at once.
 //
 // A change of the schema (a table dropped, altered or made again) counts as a change too where
 // the backend can tell (Session::changeCounterQuery).
@@ -35,6 +36,19 @@ struct CachedRows {
 // The database's counter as `session` sees it now, reading it when needed (traced under
 // `database`); nullopt when the database keeps no counter or the cache is off.
 std::optional<std::string> changeCounter(Session& session, const std::string& database);
+
+// One request's readings of the counters: while a scope is open on a thread, a session opened
+// there takes the counter that an earlier session of the request read, as long as no statement
+// of the thread may have changed rows since. So a request reads each database's counter once,
+// however many engine objects it opens (the page host's look and the page's own call). Scopes
+// nest; the outermost one holds the readings.
+class CounterScope {
+ public:
+  CounterScope();
+  ~CounterScope();
+  CounterScope(const CounterScope&) = delete;
+  CounterScope& operator=(const CounterScope&) = delete;
+};
 
 // What the cache holds for `key` on `database` at counter value `counter`, or nullptr.
 std::shared_ptr<const CachedRows> cachedRows(const std::string& database,

@@ -13,6 +13,7 @@ namespace kestrin::db {
 
 namespace {
 std::atomic<long long> gStatementsRun{0};
+thread_local long long tWrites = 0;
 }  // namespace
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
@@ -39,5 +40,8 @@ void raiseArgumentCount(const std::string& name, int expected, size_t given, con
 void noteStatementRun() { gStatementsRun.fetch_add(1, std::memory_order_relaxed); }
 
 long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
+
+long long writesInThread() { return tWrites; }
+void noteWriteInThread() { ++tWrites; }
 
 }  // namespace kestrin::db

@@ -51,6 +51,7 @@ class Session {
     bool read = false;
     std::optional<std::string> value;  // none: the database keeps no counter
     long long changesMade = -1;        // changesMade() when it was read
+    long long threadWrites = -1;       // writesInThread() when it was read
   };
   CounterReading counterReading;
 };
@@ -89,5 +90,10 @@ std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeout
 // every statement it runs.
 long long statementsRunInProcess();
 void noteStatementRun();
+
+// Statements of this thread, on any session, that may have changed rows: each backend notes
+// every statement that may write (change_cache.cpp reads the counter again after one).
+long long writesInThread();
+void noteWriteInThread();
 
 }  // namespace kestrin::db

@@ -83,6 +83,12 @@ Variant valueOf(const char* text, int length, Oid type) {
 }
 
 // One server connection with what has been prepared on it. Between sessions it waits in the pool.
+struct ProcedureShape {
+  std::vector<bool> numeric;  // which parameters take numbers
+  // False for a function declared STABLE or IMMUTABLE, which the server keeps from writing.
+  bool mayWrite = true;
+};
+
 struct Core {
   ConnHandle conn;
   std::string server;    // host[:port], for messages
@@ -90,8 +96,8 @@ struct Core {
   std::chrono::steady_clock::time_point idleSince;
   std::unordered_map<std::string, std::string> prepared;  // statement text -> statement name
   std::unordered_set<std::string> seen;                   // texts run once, not prepared
-  // Procedure name and argument count -> which parameters take numbers.
-  std::unordered_map<std::string, std::vector<bool>> procedures;
+  // Procedure name and argument count -> what a call needs to know of it.
+  std::unordered_map<std::string, ProcedureShape> procedures;
   int lastName = 0;
 };
 
@@ -325,13 +331,18 @@ class PostgresSession : public Session {
   long long changesMade() const override { return core_ ? changes_ : -1; }
   // Dropping, altering or making a table again, and replacing a procedure (a function here),
   // fire no trigger: the catalog rows of the schema's tables and functions are new rows then
-  // (another transaction id), so their number and the sum of those ids change instead.
+  // (another transaction id), so their number and the sum of those ids change instead. The text
+  // passes through the classic translation like any other, which makes a LIKE case-blind and
+  // escape-free (no index, and "kx\_" no longer a prefix): the functions are picked by a name
+  // range instead, which the catalog's name index serves. The schema's id is looked up once per
+  // run, not once per catalog row.
   std::string changeCounterQuery() const override {
-    return "select n, (select count(*) from pg_class where relnamespace = "
-           "to_regnamespace('public')) as objects, (select sum(cast(cast(xmin as text) as "
-           "bigint)) from pg_class where relnamespace = to_regnamespace('public')) as versions, "
-           "(select sum(cast(cast(xmin as text) as bigint)) from pg_proc where proname like "
-           "'kx\\_%' and pronamespace = to_regnamespace('public')) as procedures from kx_changes";
+    return "select n, c.objects, c.versions, p.procedures from kx_changes, (select count(*) as "
+           "objects, sum(cast(cast(xmin as text) as bigint)) as versions from pg_class where "
+           "relnamespace = (select oid from pg_namespace where nspname = 'public')) as c, "
+           "(select sum(cast(cast(xmin as text) as bigint)) as procedures from pg_proc where "
+           "proname >= 'kx_' and proname < 'kx`' and pronamespace = (select oid from "
+           "pg_namespace where nspname = 'public')) as p";
   }
 
   void close() override {
@@ -357,7 +368,10 @@ class PostgresSession : public Session {
     ++statements_;
     ResultHandle r = execute(core, text, values, prepareNow);
     // Whatever is not a query (insert, update, delete, anything else) may have changed rows.
-    if (std::strncmp(PQcmdStatus(r.get()), "SELECT", 6) != 0) ++changes_;
+    if (std::strncmp(PQcmdStatus(r.get()), "SELECT", 6) != 0) {
+      ++changes_;
+      noteWriteInThread();
+    }
     return r;
   }
 
@@ -370,7 +384,8 @@ class PostgresSession : public Session {
       text += (i > 1 ? ",$" : "$") + std::to_string(i);
     }
     text += ")" + tail;
-    const std::vector<bool>& numeric = parameterKinds(core, call);
+    const ProcedureShape& shape = procedureShape(core, call);
+    const std::vector<bool>& numeric = shape.numeric;
 
     std::vector<std::string> texts;
     std::vector<bool> isNull;
@@ -407,12 +422,16 @@ class PostgresSession : public Session {
     std::vector<const char*> values;
     for (size_t i = 0; i < texts.size(); ++i)
       values.push_back(isNull[i] ? nullptr : texts[i].c_str());
-    ++changes_;  // a procedure may write
+    if (shape.mayWrite) {
+      ++changes_;
+      noteWriteInThread();
+    }
     return run(core, text, values, true);
   }
 
-  // Which parameters of the procedure take numbers, asked of the server once per connection.
-  const std::vector<bool>& parameterKinds(Core& core, const ProcedureCall& call) {
+  // Which parameters of the procedure take numbers, and whether it may write, asked of the
+  // server once per connection.
+  const ProcedureShape& procedureShape(Core& core, const ProcedureCall& call) {
     const std::string key = lower(call.name) + "/" + std::to_string(call.args.size());
     if (auto found = core.procedures.find(key); found != core.procedures.end())
       return found->second;
@@ -430,10 +449,20 @@ class PostgresSession : public Session {
     core.prepared.emplace(text, name);
     ResultHandle described(PQdescribePrepared(c, name.c_str()));
     if (!succeeded(described.get())) raiseResult(core, described.get());
-    std::vector<bool> numeric;
+    ProcedureShape shape;
     for (int i = 0; i < PQnparams(described.get()); ++i)
-      numeric.push_back(isNumericType(PQparamtype(described.get(), i)));
-    return core.procedures[key] = std::move(numeric);
+      shape.numeric.push_back(isNumericType(PQparamtype(described.get(), i)));
+    const std::string proc = lower(call.name), count = std::to_string(call.args.size());
+    const char* values[] = {proc.c_str(), count.c_str()};
+    ResultHandle volatility(
+        PQexecParams(c,
+                     "SELECT bool_or(provolatile = 'v') FROM pg_catalog.pg_proc WHERE proname = $1 "
+                     "AND pronargs = $2 AND pronamespace = 'public'::regnamespace",
+                     2, nullptr, values, nullptr, nullptr, 0));
+    if (!succeeded(volatility.get())) raiseResult(core, volatility.get());
+    shape.mayWrite = PQgetisnull(volatility.get(), 0, 0) ||
+                     std::strcmp(PQgetvalue(volatility.get(), 0, 0), "f") != 0;
+    return core.procedures[key] = std::move(shape);
   }
 
   // A call the server found no function for: says whether the procedure is missing or was given

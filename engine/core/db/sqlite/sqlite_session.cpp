@@ -355,6 +355,7 @@ class SqliteSession : public Session {
       noteStatementRun();
       sqlite3* db = core_->db.get();
       bindAll(db, lease.get(), params);
+      if (!sqlite3_stmt_readonly(lease.get())) noteWriteInThread();
       int rc = sqlite3_step(lease.get());
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) raiseSqlite(db, rc);
       if (sqlite3_column_count(lease.get()) == 0) {
