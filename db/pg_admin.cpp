@@ -238,6 +238,8 @@ void createPostgresDatabase(const PgLogin& admin, const std::string& name, Datab
             "; ALTER DEFAULT PRIVILEGES IN SCHEMA public GRANT EXECUTE "
             "ON FUNCTIONS TO " +
             user);
+    if (on.value("SELECT rolsuper FROM pg_roles WHERE rolname = current_user") == "1")
+      on.exec("BEGIN;\n" + postgresSchemaEventsSql() + "\nCOMMIT;");
     if (demo) {
       on.exec(demoSql(db));
       on.exec("ANALYZE");

@@ -16,6 +16,7 @@ extern const char kestrin_pg_base[], kestrin_pg_base_end[];
 extern const char kestrin_pg_catalog[], kestrin_pg_catalog_end[];
 extern const char kestrin_pg_kestrin[], kestrin_pg_kestrin_end[];
 extern const char kestrin_pg_ingram[], kestrin_pg_ingram_end[];
+extern const char kestrin_pg_schema_events[], kestrin_pg_schema_events_end[];
 extern const char kestrin_demo_kestrin[], kestrin_demo_kestrin_end[];
 extern const char kestrin_demo_techdata[], kestrin_demo_techdata_end[];
 extern const char kestrin_demo_ingram[], kestrin_demo_ingram_end[];
@@ -62,6 +63,10 @@ std::string schemaSql(Database db) {
       break;
   }
   return sql;
+}
+
+std::string postgresSchemaEventsSql() {
+  return std::string(blob(kestrin_pg_schema_events, kestrin_pg_schema_events_end));
 }
 
 std::string postgresSchemaSql(Database db) {

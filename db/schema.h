@@ -15,6 +15,9 @@ const char* catalogName(Database db);
 std::string schemaSql(Database db);
 // The same for PostgreSQL (db/postgres/): extensions, tables and functions.
 std::string postgresSchemaSql(Database db);
+// The event trigger that raises a PostgreSQL database's change counter on a change of its schema;
+// only a superuser may make it.
+std::string postgresSchemaEventsSql();
 // The demo data of the database, as one SQL script that both backends run.
 std::string demoSql(Database db);
 

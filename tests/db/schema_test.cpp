@@ -137,8 +137,7 @@ Schema serverSchema(const schema::PgAdmin& db) {
            "',' ORDER BY o) FROM unnest(p.proargnames, p.proargmodes) WITH ORDINALITY AS a(n, m, "
            "o) WHERE m = 't'), '') END FROM pg_proc p JOIN pg_type t ON t.oid = p.prorettype "
            "WHERE p.pronamespace = 'public'::regnamespace AND p.proname LIKE 'kx\\_%' AND "
-           "p.prorettype "
-           "<> 'trigger'::regtype")) {
+           "p.prorettype NOT IN ('trigger'::regtype, 'event_trigger'::regtype)")) {
     const std::vector<std::string> f = split(*row, "|");
     schema.procedures[f[0]] = {std::stoi(f[1]), f[2]};
   }

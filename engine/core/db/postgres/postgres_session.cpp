@@ -330,19 +330,29 @@ class PostgresSession : public Session {
   long long statementCount() const override { return statements_; }
   long long changesMade() const override { return core_ ? changes_ : -1; }
   // Dropping, altering or making a table again, and replacing a procedure (a function here),
-  // fire no trigger: the catalog rows of the schema's tables and functions are new rows then
-  // (another transaction id), so their number and the sum of those ids change instead. The text
-  // passes through the classic translation like any other, which makes a LIKE case-blind and
-  // escape-free (no index, and "kx\_" no longer a prefix): the functions are picked by a name
-  // range instead, which the catalog's name index serves. The schema's id is looked up once per
-  // run, not once per catalog row.
+  // fire no row trigger. Where the database has the event trigger that raises the counter on
+  // every change of the schema (made when the site's server login is a superuser), the counter
+  // says it all. Elsewhere the catalog rows of the schema's tables and functions tell: they are
+  // new rows after such a change (another transaction id), so their number and the sum of those
+  // ids change; the server looks at the catalog only in that case. The text passes through the
+  // classic translation like any other, which makes a LIKE case-blind and escape-free (no index,
+  // and "kx\_" no longer a prefix): the functions are picked by a name range instead, which the
+  // catalog's name index serves.
   std::string changeCounterQuery() const override {
-    return "select n, c.objects, c.versions, p.procedures from kx_changes, (select count(*) as "
-           "objects, sum(cast(cast(xmin as text) as bigint)) as versions from pg_class where "
-           "relnamespace = (select oid from pg_namespace where nspname = 'public')) as c, "
-           "(select sum(cast(cast(xmin as text) as bigint)) as procedures from pg_proc where "
-           "proname >= 'kx_' and proname < 'kx`' and pronamespace = (select oid from "
-           "pg_namespace where nspname = 'public')) as p";
+    static const std::string publicSchema =
+        "(select oid from pg_namespace where nspname = 'public')";
+    return "select n, case when e.events then 0 else (select count(*) from pg_class where "
+           "relnamespace = " +
+           publicSchema +
+           ") end as objects, case when e.events then 0 else (select sum(cast(cast(xmin as text) "
+           "as bigint)) from pg_class where relnamespace = " +
+           publicSchema +
+           ") end as versions, case when e.events then 0 else (select sum(cast(cast(xmin as "
+           "text) as bigint)) from pg_proc where proname >= 'kx_' and proname < 'kx`' and "
+           "pronamespace = " +
+           publicSchema +
+           ") end as procedures from kx_changes, (select exists (select 1 from pg_event_trigger "
+           "where evtname = 'kx_schema_changes' and evtenabled in ('O', 'A')) as events) as e";
   }
 
   void close() override {
