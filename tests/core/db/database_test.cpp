@@ -511,6 +511,7 @@ TEST(SqliteRefusalTest, AttachDetachAndPragmaAreRefused) {
       "PRAGMA writable_schema=1",
       "pragma journal_mode",
       "select * from pragma_table_info('preferences')",
+      "PRAGMA schema_version=1",
   };
   for (const std::string& sql : statements) {
     SCOPED_TRACE(sql);
@@ -523,8 +524,9 @@ TEST(SqliteRefusalTest, AttachDetachAndPragmaAreRefused) {
     }
   }
   EXPECT_FALSE(std::filesystem::exists(site.dir() + "/new.db"));
-  // The connection goes on serving ordinary statements.
+  // The connection goes on serving ordinary statements, and may read the schema cookie.
   EXPECT_FALSE(c.execute("select count(*) as n from preferences").eof());
+  EXPECT_FALSE(c.execute("select schema_version from pragma_schema_version").eof());
 }
 
 }  // namespace

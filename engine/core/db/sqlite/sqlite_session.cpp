@@ -112,14 +112,17 @@ class Lease {
 };
 
 // The engine's statements may not reach beyond their database or change how it works: attaching
-// another file, detaching, and every PRAGMA are refused when a statement is prepared. The session
-// sets its own pragmas before this is installed.
-int authorize(void*, int action, const char*, const char*, const char*, const char*) {
+// another file, detaching, and every PRAGMA are refused when a statement is prepared, but for
+// reading the schema cookie (the change counter's reading). The session sets its own pragmas
+// before this is installed.
+int authorize(void*, int action, const char* pragma, const char* value, const char*, const char*) {
   switch (action) {
     case SQLITE_ATTACH:
     case SQLITE_DETACH:
-    case SQLITE_PRAGMA:
       return SQLITE_DENY;
+    case SQLITE_PRAGMA:
+      return pragma && !value && sqlite3_stricmp(pragma, "schema_version") == 0 ? SQLITE_OK
+                                                                                : SQLITE_DENY;
     default:
       return SQLITE_OK;
   }
@@ -266,11 +269,11 @@ class SqliteSession : public Session {
   }
 
   long long statementCount() const override { return statements_; }
-  // Dropping, altering or making a table again fires no trigger: the number and the size of the
-  // schema's definitions change instead.
+  // Dropping, altering or making a table again fires no trigger: SQLite's schema cookie, raised
+  // by every change of the schema from any connection, tells instead.
   std::string changeCounterQuery() const override {
-    return "select n, (select count(*) from sqlite_master) as objects, "
-           "(select total(length(sql)) from sqlite_master) as definitions from kx_changes";
+    return "select n, (select schema_version from pragma_schema_version) as schema from "
+           "kx_changes";
   }
   long long changesMade() const override {
     return core_ ? static_cast<long long>(sqlite3_total_changes64(core_->db.get())) : -1;
