@@ -1,8 +1,11 @@
 #include "site_config.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "kestrin/error.h"
 
@@ -25,19 +28,30 @@ SiteConfigReader::SiteConfigReader(const std::string& path) {
     openError_ = kErrBadFileName;
     return;
   }
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  // Read on every opendb, so plain system calls rather than a stream.
+  struct stat st {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    openError_ = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? kErrPathAccess
+                                                                       : kErrFileNotFound;
+    return;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
     openError_ = kErrFileNotFound;
     return;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    openError_ = kErrPathAccess;
-    return;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      content_.append(buf, static_cast<size_t>(n));
+    } else if (n == 0 || errno != EINTR) {
+      if (n < 0) openError_ = kErrPathAccess;
+      break;
+    }
   }
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  content_ = buf.str();
+  ::close(fd);
 }
 
 std::string SiteConfigReader::next() {

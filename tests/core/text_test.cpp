@@ -94,6 +94,7 @@ TEST(TextTest, MoneyAndCountFormats) {
       {999.999, "1000.00", "1,000.00"},
       {0.125, ".12", "0.12"},  // an exact half cent goes to the even neighbour
       {0.375, ".38", "0.38"},
+      {2.675, "2.67", "2.67"},  // stored just below the half cent
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
