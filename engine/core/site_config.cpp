@@ -32,8 +32,8 @@ SiteConfigReader::SiteConfigReader(const std::string& path) {
   struct stat st {};
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    openError_ = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? kErrPathAccess
-                                                                       : kErrFileNotFound;
+    openError_ =
+        ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? kErrPathAccess : kErrFileNotFound;
     return;
   }
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
