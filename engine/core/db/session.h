@@ -39,10 +39,13 @@ class Session {
   // cached query, see change_cache.h).
   virtual long long changesMade() const { return -1; }
   // The statement that reads the change counter (change_cache.h): the counter, and where the
-  // backend can tell, what marks a change of the schema. Empty for a backend whose databases keep
-  // no counter: nothing is cached for them, and no statement is tried (on a server, a failing
-  // statement would spoil the transaction it ran in).
+  // backend can tell, what marks a change of the schema, in the backend's own SQL. Empty for a
+  // backend whose databases keep no counter: nothing is cached for them, and no statement is
+  // tried (on a server, a failing statement would spoil the transaction it ran in).
   virtual std::string changeCounterQuery() const { return {}; }
+  // Runs changeCounterQuery() as it stands: the layer's own statement, not the classic dialect,
+  // so the classic translation must not touch it.
+  virtual std::unique_ptr<RowStream> readChangeCounter() { return nullptr; }
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 

@@ -209,6 +209,17 @@ class PgRowStream : public RowStream {
   int next_ = 0;
 };
 
+// The rows of a finished statement; nullptr for one that returns none (a command, a procedure
+// returning void).
+std::unique_ptr<RowStream> streamOf(ResultHandle r) {
+  const int columns = PQnfields(r.get());
+  if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || columns == 0 ||
+      (columns == 1 && PQftype(r.get(), 0) == kVoidOid)) {
+    return nullptr;
+  }
+  return std::make_unique<PgRowStream>(std::move(r));
+}
+
 // A connection is taken back from the pool only when the server has sent nothing meanwhile: an
 // idle session hears from the server only when it is going away (a restart sends its goodbye
 // and closes the socket, a crash just closes it), so a socket with anything to read is stale.
@@ -286,14 +297,8 @@ class PostgresSession : public Session {
   std::unique_ptr<RowStream> run(const std::string& classicSql) override {
     Core& core = requireOpen();
     TranslatedSql t = translateClassicSql(classicSql, SqlFlavor::PostgreSQL);
-    ResultHandle r = t.call ? callProcedure(core, *t.call, "SELECT * FROM ", "", {})
-                            : run(core, t.text, {}, false);
-    const int columns = PQnfields(r.get());
-    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || columns == 0 ||
-        (columns == 1 && PQftype(r.get(), 0) == kVoidOid)) {
-      return nullptr;
-    }
-    return std::make_unique<PgRowStream>(std::move(r));
+    return streamOf(t.call ? callProcedure(core, *t.call, "SELECT * FROM ", "", {})
+                           : run(core, t.text, {}, false));
   }
 
   long long countRows(const std::string& classicSql) override {
@@ -334,10 +339,8 @@ class PostgresSession : public Session {
   // every change of the schema (made when the site's server login is a superuser), the counter
   // says it all. Elsewhere the catalog rows of the schema's tables and functions tell: they are
   // new rows after such a change (another transaction id), so their number and the sum of those
-  // ids change; the server looks at the catalog only in that case. The text passes through the
-  // classic translation like any other, which makes a LIKE case-blind and escape-free (no index,
-  // and "kx\_" no longer a prefix): the functions are picked by a name range instead, which the
-  // catalog's name index serves.
+  // ids change; the server looks at the catalog only in that case. The functions are picked by a
+  // name range, which the catalog's name index serves.
   std::string changeCounterQuery() const override {
     static const std::string publicSchema =
         "(select oid from pg_namespace where nspname = 'public')";
@@ -353,6 +356,10 @@ class PostgresSession : public Session {
            publicSchema +
            ") end as procedures from kx_changes, (select exists (select 1 from pg_event_trigger "
            "where evtname = 'kx_schema_changes' and evtenabled in ('O', 'A')) as events) as e";
+  }
+
+  std::unique_ptr<RowStream> readChangeCounter() override {
+    return streamOf(run(requireOpen(), changeCounterQuery(), {}, false));
   }
 
   void close() override {

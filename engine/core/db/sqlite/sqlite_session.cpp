@@ -275,6 +275,9 @@ class SqliteSession : public Session {
     return "select n, (select schema_version from pragma_schema_version) as schema from "
            "kx_changes";
   }
+  std::unique_ptr<RowStream> readChangeCounter() override {
+    return runText(changeCounterQuery(), {}, false);
+  }
   long long changesMade() const override {
     return core_ ? static_cast<long long>(sqlite3_total_changes64(core_->db.get())) : -1;
   }
