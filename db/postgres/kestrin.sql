@@ -311,3 +311,15 @@ CREATE TRIGGER pagesCat_counted AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON 
   FOR EACH STATEMENT EXECUTE FUNCTION kx_changes_count();
 CREATE TRIGGER pagesGrp_counted AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON pagesGrp
   FOR EACH STATEMENT EXECUTE FUNCTION kx_changes_count();
+
+-- The cart row 'upsize' holds the stock note that every listing shows: its changes are counted
+-- too, and no other cart row's are (a shopper's cart changes on every click).
+CREATE TRIGGER cart_note_counted_ins AFTER INSERT ON cart
+  FOR EACH ROW WHEN (NEW.sessionid = 'upsize') EXECUTE FUNCTION kx_changes_count();
+CREATE TRIGGER cart_note_counted_upd AFTER UPDATE ON cart
+  FOR EACH ROW WHEN (OLD.sessionid = 'upsize' OR NEW.sessionid = 'upsize')
+  EXECUTE FUNCTION kx_changes_count();
+CREATE TRIGGER cart_note_counted_del AFTER DELETE ON cart
+  FOR EACH ROW WHEN (OLD.sessionid = 'upsize') EXECUTE FUNCTION kx_changes_count();
+CREATE TRIGGER cart_note_counted_trunc AFTER TRUNCATE ON cart
+  FOR EACH STATEMENT EXECUTE FUNCTION kx_changes_count();

@@ -278,3 +278,9 @@ CREATE TRIGGER pagesCat_counted_del AFTER DELETE ON pagesCat BEGIN UPDATE kx_cha
 CREATE TRIGGER pagesGrp_counted_ins AFTER INSERT ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;
 CREATE TRIGGER pagesGrp_counted_upd AFTER UPDATE ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;
 CREATE TRIGGER pagesGrp_counted_del AFTER DELETE ON pagesGrp BEGIN UPDATE kx_changes SET n = n + 1; END;
+
+-- The cart row 'upsize' holds the stock note that every listing shows: its changes are counted
+-- too, and no other cart row's are (a shopper's cart changes on every click).
+CREATE TRIGGER cart_note_counted_ins AFTER INSERT ON cart WHEN NEW.sessionid = 'upsize' BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER cart_note_counted_upd AFTER UPDATE ON cart WHEN OLD.sessionid = 'upsize' OR NEW.sessionid = 'upsize' BEGIN UPDATE kx_changes SET n = n + 1; END;
+CREATE TRIGGER cart_note_counted_del AFTER DELETE ON cart WHEN OLD.sessionid = 'upsize' BEGIN UPDATE kx_changes SET n = n + 1; END;

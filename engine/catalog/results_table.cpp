@@ -9,6 +9,16 @@
 
 namespace kestrin {
 
+std::string eCat::readStockNote() {
+  // Only that row's changes are counted, by these triggers; a database without them is asked on
+  // every listing.
+  static const std::vector<std::string> countedBy = {
+      "cart_note_counted_ins", "cart_note_counted_upd", "cart_note_counted_del"};
+  sql = "select upsize from cart where sessionid='upsize'";
+  rsdate = conn.executeCached(sql, countedBy);
+  return rsdate.eof() ? "" : rsdate.field("upsize").text();
+}
+
 void eCat::displayResults(const std::string& nextLink, const std::string& prevLink,
                           const std::string& strFrom, const std::string& customerid,
                           bool strCustDb) {
@@ -31,9 +41,7 @@ void eCat::displayResults(const std::string& nextLink, const std::string& prevLi
     return;
   }
 
-  sql = "select upsize from cart where sessionid='upsize'";
-  rsdate = conn.execute(sql);
-  const std::string stockNote = rsdate.eof() ? "" : rsdate.field("upsize").text();
+  const std::string stockNote = readStockNote();
 
   rs.setPageSize(iPageSize.value());
   const long long pageCount = rs.pageCount();

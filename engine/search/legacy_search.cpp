@@ -59,9 +59,7 @@ std::string eCat::search_old(const std::string& keyword, const std::string& sTyp
     if (countedReferer(referer)) logSearchWord(text, legacyLogCode(type), referer, false);
   }
 
-  sql = "select upsize from cart where sessionid='upsize'";
-  rsdate = conn.execute(sql);
-  const std::string stockNote = rsdate.eof() ? "" : rsdate.field("upsize").text();
+  const std::string stockNote = readStockNote();
 
   const std::string clause =
       strCustDb ? "" : fullFilterClause(conn, rsfilters, sql, FilterSource::Table);

@@ -101,7 +101,7 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   StatementTrace::record(query, database);
   std::optional<std::string> value;
   try {
-    std::unique_ptr<RowStream> stream = session.readChangeCounter();
+    std::unique_ptr<RowStream> stream = session.runOwnStatement(query);
     std::vector<Variant> row;
     if (stream && stream->next(row) && !row.empty() && !row[0].isNull()) {
       value.emplace();
@@ -113,6 +113,26 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   reading = {true, value, made, writes};
   if (tScopes > 0) tScopeReadings[database] = {value, writes};
   return value;
+}
+
+bool hasTriggers(Session& session, const std::string& database, const std::string& counter,
+                 const std::vector<std::string>& names) {
+  const std::string query = session.triggerCountQuery(names);
+  if (query.empty()) return false;
+  // Kept beside the answers of the classic statements, under a key that none of them can have.
+  const std::string key = "\x01" + query;
+  std::shared_ptr<const CachedRows> found = cachedRows(database, counter, key);
+  if (!found) {
+    StatementTrace::record(query, database);
+    auto rows = std::make_shared<CachedRows>();
+    std::unique_ptr<RowStream> stream = session.runOwnStatement(query);
+    std::vector<Variant> row;
+    if (stream && stream->next(row)) rows->rows.push_back(std::move(row));
+    keepRows(database, counter, key, rows);
+    found = std::move(rows);
+  }
+  return !found->rows.empty() && !found->rows[0].empty() &&
+         found->rows[0][0].number() == static_cast<double>(names.size());
 }
 
 CounterScope::CounterScope() { ++tScopes; }

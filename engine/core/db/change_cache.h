@@ -37,6 +37,12 @@ struct CachedRows {
 // `database`); nullopt when the database keeps no counter or the cache is off.
 std::optional<std::string> changeCounter(Session& session, const std::string& database);
 
+// Whether the database has every trigger of `names` (Session::triggerCountQuery), as it had at
+// counter value `counter`: asked once per value, since making or dropping a trigger changes the
+// schema, which the counter shows.
+bool hasTriggers(Session& session, const std::string& database, const std::string& counter,
+                 const std::vector<std::string>& names);
+
 // One request's readings of the counters: while a scope is open on a thread, a session opened
 // there takes the counter that an earlier session of the request read, as long as no statement
 // of the thread may have changed rows since. So a request reads each database's counter once,

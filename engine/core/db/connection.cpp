@@ -106,11 +106,23 @@ Recordset Connection::execute(const std::string& sql) {
   return Recordset(makeForwardCursor(std::move(stream)));
 }
 
+Recordset Connection::executeCached(const std::string& sql,
+                                    const std::vector<std::string>& countedBy) {
+  requireOpen();
+  const std::optional<std::string> counter = changeCounter(*session_, database_);
+  if (!counter || !hasTriggers(*session_, database_, *counter, countedBy)) return execute(sql);
+  return answerFromCache(sql, *counter);
+}
+
 Recordset Connection::executeCached(const std::string& sql) {
   requireOpen();
   const std::optional<std::string> counter = changeCounter(*session_, database_);
   if (!counter) return execute(sql);
-  if (std::shared_ptr<const CachedRows> kept = cachedRows(database_, *counter, sql)) {
+  return answerFromCache(sql, *counter);
+}
+
+Recordset Connection::answerFromCache(const std::string& sql, const std::string& counter) {
+  if (std::shared_ptr<const CachedRows> kept = cachedRows(database_, counter, sql)) {
     StatementTrace::record(sql, database_, true);
     if (!kept->returnsRows) return Recordset();
     return Recordset(makeForwardCursor(streamOf(std::move(kept))));
@@ -126,7 +138,7 @@ Recordset Connection::executeCached(const std::string& sql) {
   } else {
     rows->returnsRows = false;
   }
-  keepRows(database_, *counter, sql, rows);
+  keepRows(database_, counter, sql, rows);
   if (!rows->returnsRows) return Recordset();
   return Recordset(makeForwardCursor(streamOf(std::move(rows))));
 }

@@ -26,6 +26,13 @@ std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeout
   return openSqliteSession(target.file, timeoutSeconds);
 }
 
+std::string quotedList(const std::vector<std::string>& values) {
+  std::string list;
+  for (const std::string& value : values)
+    list += (list.empty() ? "'" : ", '") + sqlEscape(value) + "'";
+  return list;
+}
+
 void raiseUnknownProcedure(const std::string& name, const char* source) {
   raise(kErrStatement, "Could not find stored procedure '" + name + "'.", source);
 }

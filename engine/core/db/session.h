@@ -43,9 +43,18 @@ class Session {
   // backend whose databases keep no counter: nothing is cached for them, and no statement is
   // tried (on a server, a failing statement would spoil the transaction it ran in).
   virtual std::string changeCounterQuery() const { return {}; }
-  // Runs changeCounterQuery() as it stands: the layer's own statement, not the classic dialect,
-  // so the classic translation must not touch it.
-  virtual std::unique_ptr<RowStream> readChangeCounter() { return nullptr; }
+  // The statement that counts how many of the named triggers the database has, enabled, in the
+  // backend's own SQL; empty for a backend whose databases keep no counter.
+  virtual std::string triggerCountQuery(const std::vector<std::string>& names) const {
+    (void)names;
+    return {};
+  }
+  // Runs one of the statements above as it stands: the layer's own statement, not the classic
+  // dialect, so the classic translation must not touch it.
+  virtual std::unique_ptr<RowStream> runOwnStatement(const std::string& statement) {
+    (void)statement;
+    return nullptr;
+  }
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 
@@ -88,6 +97,9 @@ std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeout
 [[noreturn]] void raiseUnknownProcedure(const std::string& name, const char* source);
 [[noreturn]] void raiseArgumentCount(const std::string& name, int expected, size_t given,
                                      const char* source);
+
+// 'a', 'b', ...: values for an IN list of a layer's own statement, each quoted by sqlEscape.
+std::string quotedList(const std::vector<std::string>& values);
 
 // Statements run by every session of this process so far (for measurements); each backend notes
 // every statement it runs.

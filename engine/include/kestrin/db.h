@@ -101,6 +101,10 @@ class Connection {
   // the answer comes from the process's cache, so every process sees a change at its next
   // request. A database without the counter is asked every time.
   Recordset executeCached(const std::string& sql);
+  // As executeCached(), for a query of a table whose changes the database counts only in part,
+  // by the triggers named in `countedBy` (the rows the query reads): the answer is kept only
+  // where the database has all of them, so one made before they existed is asked every time.
+  Recordset executeCached(const std::string& sql, const std::vector<std::string>& countedBy);
   // The next executeCached() reads the change counter again. A session reads it once and keeps
   // it until the session itself changes rows; call this where a connection kept open starts
   // serving a new request.
@@ -119,6 +123,9 @@ class Connection {
   const std::string& database() const { return database_; }
 
  private:
+  // The kept answer to `sql` under `counter`, or the database's answer, kept for next time.
+  Recordset answerFromCache(const std::string& sql, const std::string& counter);
+
   std::shared_ptr<Session> session_;
   std::string database_;
   int timeoutSeconds_ = 15;

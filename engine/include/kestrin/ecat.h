@@ -379,6 +379,9 @@ class eCat {
                             const std::string& sqlText);
   // The markup rate row of a code through kx_getMarkup, into `into`.
   void lookUpMarkup(const std::string& code, db::Recordset& into);
+  // The stock note over the listings' stock column: the upsize of the cart row 'upsize', read
+  // into rsdate with its statement in `sql`; empty without that row.
+  std::string readStockNote();
 
   // ---- Search (internal) ----
 

@@ -337,10 +337,10 @@ class PostgresSession : public Session {
   // Dropping, altering or making a table again, and replacing a procedure (a function here),
   // fire no row trigger. Where the database has the event trigger that raises the counter on
   // every change of the schema (made when the site's server login is a superuser), the counter
-  // says it all. Elsewhere the catalog rows of the schema's tables and functions tell: they are
-  // new rows after such a change (another transaction id), so their number and the sum of those
-  // ids change; the server looks at the catalog only in that case. The functions are picked by a
-  // name range, which the catalog's name index serves.
+  // says it all. Elsewhere the catalog rows of the schema's tables, triggers and functions tell:
+  // they are new rows after such a change (another transaction id), so their number and the sum of
+  // those ids change; the server looks at the catalog only in that case. The functions are picked
+  // by a name range, which the catalog's name index serves.
   std::string changeCounterQuery() const override {
     static const std::string publicSchema =
         "(select oid from pg_namespace where nspname = 'public')";
@@ -350,7 +350,8 @@ class PostgresSession : public Session {
            ") end as objects, case when e.events then 0 else (select sum(cast(cast(xmin as text) "
            "as bigint)) from pg_class where relnamespace = " +
            publicSchema +
-           ") end as versions, case when e.events then 0 else (select sum(cast(cast(xmin as "
+           ") + (select sum(cast(cast(xmin as text) as bigint)) from pg_trigger) end as versions, "
+           "case when e.events then 0 else (select sum(cast(cast(xmin as "
            "text) as bigint)) from pg_proc where proname >= 'kx_' and proname < 'kx`' and "
            "pronamespace = " +
            publicSchema +
@@ -358,8 +359,14 @@ class PostgresSession : public Session {
            "where evtname = 'kx_schema_changes' and evtenabled in ('O', 'A')) as events) as e";
   }
 
-  std::unique_ptr<RowStream> readChangeCounter() override {
-    return streamOf(run(requireOpen(), changeCounterQuery(), {}, false));
+  // A disabled trigger counts nothing, so it is not counted either.
+  std::string triggerCountQuery(const std::vector<std::string>& names) const override {
+    return "select count(*) from pg_trigger where tgname in (" + quotedList(names) +
+           ") and tgenabled <> 'D' and tgrelid in (select oid from pg_class where relnamespace = "
+           "(select oid from pg_namespace where nspname = 'public'))";
+  }
+  std::unique_ptr<RowStream> runOwnStatement(const std::string& statement) override {
+    return streamOf(run(requireOpen(), statement, {}, false));
   }
 
   void close() override {

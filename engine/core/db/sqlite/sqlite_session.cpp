@@ -275,8 +275,12 @@ class SqliteSession : public Session {
     return "select n, (select schema_version from pragma_schema_version) as schema from "
            "kx_changes";
   }
-  std::unique_ptr<RowStream> readChangeCounter() override {
-    return runText(changeCounterQuery(), {}, false);
+  std::string triggerCountQuery(const std::vector<std::string>& names) const override {
+    return "select count(*) from sqlite_master where type = 'trigger' and name in (" +
+           quotedList(names) + ")";
+  }
+  std::unique_ptr<RowStream> runOwnStatement(const std::string& statement) override {
+    return runText(statement, {}, false);
   }
   long long changesMade() const override {
     return core_ ? static_cast<long long>(sqlite3_total_changes64(core_->db.get())) : -1;
