@@ -101,7 +101,7 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   StatementTrace::record(query, database);
   std::optional<std::string> value;
   try {
-    std::unique_ptr<RowStream> stream = session.runOwnStatement(query);
+    std::unique_ptr<RowStream> stream = session.readChangeCounter();
     std::vector<Variant> row;
     if (stream && stream->next(row) && !row.empty() && !row[0].isNull()) {
       value.emplace();

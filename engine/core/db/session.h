@@ -55,6 +55,10 @@ class Session {
     (void)statement;
     return nullptr;
   }
+  // Reads the change counter: by default changeCounterQuery() run as it stands.
+  virtual std::unique_ptr<RowStream> readChangeCounter() {
+    return runOwnStatement(changeCounterQuery());
+  }
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 

@@ -99,6 +99,9 @@ struct Core {
   // Procedure name and argument count -> what a call needs to know of it.
   std::unordered_map<std::string, ProcedureShape> procedures;
   int lastName = 0;
+  // The database had the event trigger that counts changes of the schema when the counter was
+  // last read here (readChangeCounter).
+  bool schemaEvents = true;
 };
 
 bool connectionLost(const char* sqlstate) {
@@ -337,26 +340,55 @@ class PostgresSession : public Session {
   // Dropping, altering or making a table again, and replacing a procedure (a function here),
   // fire no row trigger. Where the database has the event trigger that raises the counter on
   // every change of the schema (made when the site's server login is a superuser), the counter
-  // says it all. Elsewhere the catalog rows of the schema's tables, triggers and functions tell:
-  // they are new rows after such a change (another transaction id), so their number and the sum of
-  // those ids change; the server looks at the catalog only in that case. The functions are picked
-  // by a name range, which the catalog's name index serves.
-  std::string changeCounterQuery() const override {
+  // says it all, and the short reading asks only whether the trigger is still there. Elsewhere
+  // the catalog rows of the schema's tables, triggers and functions tell: they are new rows after
+  // such a change (another transaction id), so their number and the sum of those ids change. The
+  // functions are picked by a name range, which the catalog's name index serves. A connection
+  // that found no event trigger reads the whole form at once from then on.
+  static constexpr const char* kSchemaEvents =
+      "(select exists (select 1 from pg_event_trigger where evtname = 'kx_schema_changes' and "
+      "evtenabled in ('O', 'A')))";
+
+  static const std::string& shortCounterQuery() {
+    static const std::string text =
+        std::string("select n, ") + kSchemaEvents + " as events from kx_changes";
+    return text;
+  }
+
+  static const std::string& wholeCounterQuery() {
     static const std::string publicSchema =
         "(select oid from pg_namespace where nspname = 'public')";
-    return "select n, case when e.events then 0 else (select count(*) from pg_class where "
-           "relnamespace = " +
-           publicSchema +
-           ") end as objects, case when e.events then 0 else (select sum(cast(cast(xmin as text) "
-           "as bigint)) from pg_class where relnamespace = " +
-           publicSchema +
-           ") + (select sum(cast(cast(xmin as text) as bigint)) from pg_trigger) end as versions, "
-           "case when e.events then 0 else (select sum(cast(cast(xmin as "
-           "text) as bigint)) from pg_proc where proname >= 'kx_' and proname < 'kx`' and "
-           "pronamespace = " +
-           publicSchema +
-           ") end as procedures from kx_changes, (select exists (select 1 from pg_event_trigger "
-           "where evtname = 'kx_schema_changes' and evtenabled in ('O', 'A')) as events) as e";
+    static const std::string text =
+        "select n, e.events, case when e.events then 0 else (select count(*) from pg_class "
+        "where relnamespace = " +
+        publicSchema +
+        ") end as objects, case when e.events then 0 else (select sum(cast(cast(xmin as text) "
+        "as bigint)) from pg_class where relnamespace = " +
+        publicSchema +
+        ") + (select sum(cast(cast(xmin as text) as bigint)) from pg_trigger) end as versions, "
+        "case when e.events then 0 else (select sum(cast(cast(xmin as text) as bigint)) from "
+        "pg_proc where proname >= 'kx_' and proname < 'kx`' and pronamespace = " +
+        publicSchema + ") end as procedures from kx_changes, (select " + kSchemaEvents +
+        " as events) as e";
+    return text;
+  }
+
+  std::string changeCounterQuery() const override {
+    return core_ && !core_->schemaEvents ? wholeCounterQuery() : shortCounterQuery();
+  }
+
+  std::unique_ptr<RowStream> readChangeCounter() override {
+    Core& core = requireOpen();
+    auto eventsColumn = [](const ResultHandle& r) {
+      return PQntuples(r.get()) == 1 && PQnfields(r.get()) > 1 && *PQgetvalue(r.get(), 0, 1) == 't';
+    };
+    if (core.schemaEvents) {
+      ResultHandle r = run(core, shortCounterQuery(), {}, false);
+      if (eventsColumn(r) || PQntuples(r.get()) != 1) return streamOf(std::move(r));
+    }
+    ResultHandle r = run(core, wholeCounterQuery(), {}, false);
+    core.schemaEvents = eventsColumn(r);
+    return streamOf(std::move(r));
   }
 
   // A disabled trigger counts nothing, so it is not counted either.
