@@ -1,5 +1,7 @@
 #include "shop.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -25,15 +27,23 @@ void logFailure(const HttpRequest& request, const std::string& what) {
                what.c_str());
 }
 
+// Where the next form tag of `html` opens, at or after `from`, written in any case.
+size_t findFormTag(std::string_view html, size_t from) {
+  for (size_t at = html.find('<', from); at != std::string_view::npos;
+       at = html.find('<', at + 1)) {
+    if (html.size() - at > 5 && strncasecmp(html.data() + at + 1, "form", 4) == 0) return at;
+  }
+  return std::string_view::npos;
+}
+
 // Adds the token field to every form of `html` that posts, right after its opening tag.
 std::string withTokenFields(const std::string& html, const std::string& field) {
-  std::string lower = lowerText(html);
   std::string out;
   size_t from = 0;
-  for (size_t at = lower.find("<form"); at != std::string::npos; at = lower.find("<form", at + 5)) {
-    size_t end = lower.find('>', at);
+  for (size_t at = findFormTag(html, 0); at != std::string::npos; at = findFormTag(html, at + 5)) {
+    size_t end = html.find('>', at);
     if (end == std::string::npos) break;
-    std::string tag = lower.substr(at, end - at);
+    const std::string tag = lower(std::string_view(html).substr(at, end - at));
     if (tag.find("method=\"post\"") == std::string::npos &&
         tag.find("method='post'") == std::string::npos &&
         tag.find("method=post") == std::string::npos) {
@@ -134,7 +144,7 @@ const SiteLook& PageContext::look() {
 }
 
 HttpResponse PageContext::page(const std::string& title, std::string content, int status) {
-  if (content.find("<form") != std::string::npos || content.find("<FORM") != std::string::npos) {
+  if (findFormTag(content, 0) != std::string::npos) {
     content = withTokenFields(content, tokenField());
   }
   LayoutInfo info;

@@ -25,7 +25,7 @@ std::string SiteLookCache::changeKey() const {
   eCat cat;
   std::string key;
   try {
-    cat.opendb(false, engine_.siteId(), engine_.password());
+    cat.openConnections(engine_.siteId(), engine_.password());
     for (db::Connection* c : {&cat.conn, &cat.connTD}) {
       std::optional<std::string> counter =
           c->isOpen() ? db::changeCounter(*c->session(), c->database()) : std::nullopt;
@@ -39,7 +39,7 @@ std::string SiteLookCache::changeKey() const {
     key.clear();
   }
   cat.closedb();
-  // What opendb could not do must not stay as the request's current error.
+  // What the opening could not do must not stay as the request's current error.
   clearCurrentError();
   return key;
 }

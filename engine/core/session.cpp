@@ -25,6 +25,15 @@ std::string companyFileOf(const std::string& line) {
 }  // namespace
 
 void eCat::opendb(bool initPref, const std::string& siteID, const std::string& sitePassword) {
+  openSite(false, initPref, siteID, sitePassword);
+}
+
+void eCat::openConnections(const std::string& siteID, const std::string& sitePassword) {
+  openSite(true, false, siteID, sitePassword);
+}
+
+void eCat::openSite(bool connectionsOnly, bool initPref, const std::string& siteID,
+                    const std::string& sitePassword) {
   const std::string id = siteID;
   const std::string password = sitePassword;
   opendbFailure_ = ErrorRecord{};
@@ -55,6 +64,7 @@ void eCat::opendb(bool initPref, const std::string& siteID, const std::string& s
   connStringTD = values[7];
   step([&] { connTD.open(connStringTD); });
   CompanyFile = companyFileOf(values[10]);
+  if (connectionsOnly) return;
 
   step([&] { applyColorScheme(getPref("colorSchema", "opendb", id, password)); });
   if (initPref) step([&] { prefsInit(); });

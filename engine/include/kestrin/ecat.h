@@ -339,6 +339,9 @@ class eCat {
   // current error and skipped; a wrong password opens nothing and leaves strR as it was.
   void opendb(bool initPref = true, const std::string& siteID = "",
               const std::string& sitePassword = "");
+  // The first steps of opendb alone: reads the site configuration file, checks the password and
+  // opens conn and connTD (the page host's check of the site's change counters).
+  void openConnections(const std::string& siteID, const std::string& sitePassword);
   // Closes both connections and releases every connection and result set; text variables stay.
   void closedb();
   // Line 2 | Ingram Micro string | "disabled" | Tech Data string, or an error text.
@@ -435,6 +438,10 @@ class eCat {
   db::Connection& catalogConn(bool strCustDb);
   // Runs `sql` on `c` (forward-only result).
   db::Recordset run(db::Connection& c);
+
+  // opendb, or with `connectionsOnly` its first steps alone (openConnections).
+  void openSite(bool connectionsOnly, bool initPref, const std::string& siteID,
+                const std::string& sitePassword);
 
   ErrorRecord opendbFailure_;
 };
