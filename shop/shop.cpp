@@ -36,11 +36,12 @@ size_t findFormTag(std::string_view html, size_t from) {
   return std::string_view::npos;
 }
 
-// Adds the token field to every form of `html` that posts, right after its opening tag.
-std::string withTokenFields(const std::string& html, const std::string& field) {
+// Adds the token field to every form of `html` that posts, right after its opening tag; the
+// first form tag opens at `first`.
+std::string withTokenFields(const std::string& html, size_t first, const std::string& field) {
   std::string out;
   size_t from = 0;
-  for (size_t at = findFormTag(html, 0); at != std::string::npos; at = findFormTag(html, at + 5)) {
+  for (size_t at = first; at != std::string::npos; at = findFormTag(html, at + 5)) {
     size_t end = html.find('>', at);
     if (end == std::string::npos) break;
     const std::string tag = lower(std::string_view(html).substr(at, end - at));
@@ -144,8 +145,8 @@ const SiteLook& PageContext::look() {
 }
 
 HttpResponse PageContext::page(const std::string& title, std::string content, int status) {
-  if (findFormTag(content, 0) != std::string::npos) {
-    content = withTokenFields(content, tokenField());
+  if (const size_t form = findFormTag(content, 0); form != std::string::npos) {
+    content = withTokenFields(content, form, tokenField());
   }
   LayoutInfo info;
   info.pageTitle = title;

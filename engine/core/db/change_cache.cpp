@@ -124,12 +124,8 @@ bool hasTriggers(Session& session, const std::string& database, const std::strin
   std::shared_ptr<const CachedRows> found = cachedRows(database, counter, key);
   if (!found) {
     StatementTrace::record(query, database);
-    auto rows = std::make_shared<CachedRows>();
-    std::unique_ptr<RowStream> stream = session.runOwnStatement(query);
-    std::vector<Variant> row;
-    if (stream && stream->next(row)) rows->rows.push_back(std::move(row));
-    keepRows(database, counter, key, rows);
-    found = std::move(rows);
+    found = readAll(session.runOwnStatement(query));
+    keepRows(database, counter, key, found);
   }
   return !found->rows.empty() && !found->rows[0].empty() &&
          found->rows[0][0].number() == static_cast<double>(names.size());
@@ -169,6 +165,18 @@ void keepRows(const std::string& database, const std::string& counter, const std
   if (!added) return;  // another request kept the same answer meanwhile
   answers.bytes += bytes;
   gBytes += bytes;
+}
+
+std::shared_ptr<const CachedRows> readAll(std::unique_ptr<RowStream> stream) {
+  auto rows = std::make_shared<CachedRows>();
+  if (stream) {
+    rows->columns = stream->columns();
+    std::vector<Variant> row;
+    while (stream->next(row)) rows->rows.push_back(std::move(row));
+  } else {
+    rows->returnsRows = false;
+  }
+  return rows;
 }
 
 std::unique_ptr<RowStream> streamOf(std::shared_ptr<const CachedRows> rows) {

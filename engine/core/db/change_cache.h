@@ -62,6 +62,9 @@ std::shared_ptr<const CachedRows> cachedRows(const std::string& database,
 void keepRows(const std::string& database, const std::string& counter, const std::string& key,
               std::shared_ptr<const CachedRows> rows);
 
+// Every row of `stream` (nullptr: a statement without columns), to be kept.
+std::shared_ptr<const CachedRows> readAll(std::unique_ptr<RowStream> stream);
+
 // A stream over kept rows.
 std::unique_ptr<RowStream> streamOf(std::shared_ptr<const CachedRows> rows);
 

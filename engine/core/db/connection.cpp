@@ -129,15 +129,7 @@ Recordset Connection::answerFromCache(const std::string& sql, const std::string&
   }
   StatementTrace::record(sql, database_);
   requireSingleStatement(sql);
-  std::unique_ptr<RowStream> stream = session_->run(sql);
-  auto rows = std::make_shared<CachedRows>();
-  if (stream) {
-    rows->columns = stream->columns();
-    std::vector<Variant> row;
-    while (stream->next(row)) rows->rows.push_back(std::move(row));
-  } else {
-    rows->returnsRows = false;
-  }
+  std::shared_ptr<const CachedRows> rows = readAll(session_->run(sql));
   keepRows(database_, counter, sql, rows);
   if (!rows->returnsRows) return Recordset();
   return Recordset(makeForwardCursor(streamOf(std::move(rows))));

@@ -355,9 +355,11 @@ class PostgresSession : public Session {
     return text;
   }
 
+  static constexpr const char* kPublicSchema =
+      "(select oid from pg_namespace where nspname = 'public')";
+
   static const std::string& wholeCounterQuery() {
-    static const std::string publicSchema =
-        "(select oid from pg_namespace where nspname = 'public')";
+    static const std::string publicSchema = kPublicSchema;
     static const std::string text =
         "select n, e.events, case when e.events then 0 else (select count(*) from pg_class "
         "where relnamespace = " +
@@ -394,8 +396,8 @@ class PostgresSession : public Session {
   // A disabled trigger counts nothing, so it is not counted either.
   std::string triggerCountQuery(const std::vector<std::string>& names) const override {
     return "select count(*) from pg_trigger where tgname in (" + quotedList(names) +
-           ") and tgenabled <> 'D' and tgrelid in (select oid from pg_class where relnamespace = "
-           "(select oid from pg_namespace where nspname = 'public'))";
+           ") and tgenabled <> 'D' and tgrelid in (select oid from pg_class where relnamespace = " +
+           kPublicSchema + ")";
   }
   std::unique_ptr<RowStream> runOwnStatement(const std::string& statement) override {
     return streamOf(run(requireOpen(), statement, {}, false));
