@@ -17,10 +17,8 @@ HttpResponse home(PageContext& ctx) {
       "or search it by keyword or part number.</p></div><div class=\"maingrid\">";
   for (int i = 0; i < kMainCategoryCount; ++i) {
     const MainCategory& m = mainCategories()[i];
-    eCat cat;
     html += "<div class=\"maincell\">" +
-            fragment(ctx, ctx.shop.engine().text(cat, "displayGRP", {{"group", m.name}})) +
-            "</div>";
+            fragment(ctx, ctx.keptText("displayGRP", {{"group", m.name}})) + "</div>";
   }
   html += "</div>";
   return ctx.page("", html);
@@ -34,60 +32,50 @@ HttpResponse mainCategory(PageContext& ctx) {
         "Not found",
         "<div class=\"error\">There is no main category \"" + htmlEscape(group) + "\".</div>", 404);
   }
-  eCat cat;
-  return ctx.page(m->title,
-                  fragment(ctx, ctx.shop.engine().text(cat, "displayGRP", {{"group", m->name}})));
+  return ctx.page(m->title, fragment(ctx, ctx.keptText("displayGRP", {{"group", m->name}})));
 }
 
 HttpResponse groupPage(PageContext& ctx) {
-  eCat cat;
-  std::string html = ctx.shop.engine().text(cat, "displayCat",
-                                            {{"strGRP", catalogCode(ctx, "group")},
-                                             {"strImage", linkValue(ctx, "image")},
-                                             {"strCustDb", ctx.value("featured")}});
+  std::string html = ctx.keptText("displayCat", {{"strGRP", catalogCode(ctx, "group")},
+                                                 {"strImage", linkValue(ctx, "image")},
+                                                 {"strCustDb", ctx.value("featured")}});
   return ctx.page("Categories", fragment(ctx, html));
 }
 
 HttpResponse categoryPage(PageContext& ctx) {
-  eCat cat;
-  std::string html = ctx.shop.engine().text(cat, "displaySub",
-                                            {{"grp", catalogCode(ctx, "group")},
-                                             {"cat", catalogCode(ctx, "category")},
-                                             {"strImage", linkValue(ctx, "image")},
-                                             {"strCustDb", ctx.value("featured")}});
+  std::string html = ctx.keptText("displaySub", {{"grp", catalogCode(ctx, "group")},
+                                                 {"cat", catalogCode(ctx, "category")},
+                                                 {"strImage", linkValue(ctx, "image")},
+                                                 {"strCustDb", ctx.value("featured")}});
   return ctx.page("Subcategories", fragment(ctx, html));
 }
 
 HttpResponse listingPage(PageContext& ctx) {
-  eCat cat;
-  std::string html = ctx.shop.engine().text(cat, "displayItems",
-                                            {{"grp", catalogCode(ctx, "group")},
-                                             {"cat", catalogCode(ctx, "category")},
-                                             {"subcat", catalogCode(ctx, "subcategory")},
-                                             {"strImage", linkValue(ctx, "image")},
-                                             {"page", ctx.value("page")},
-                                             {"strKey", ctx.value("key")},
-                                             {"strFilter", ctx.value("filter")},
-                                             {"strStype", ctx.value("stype")},
-                                             {"customerid", ctx.customerId()},
-                                             {"strCustDb", ctx.value("featured")},
-                                             {"FeaturedPage", ctx.value("featuredpage")}});
+  std::string html = ctx.keptText("displayItems", {{"grp", catalogCode(ctx, "group")},
+                                                   {"cat", catalogCode(ctx, "category")},
+                                                   {"subcat", catalogCode(ctx, "subcategory")},
+                                                   {"strImage", linkValue(ctx, "image")},
+                                                   {"page", ctx.value("page")},
+                                                   {"strKey", ctx.value("key")},
+                                                   {"strFilter", ctx.value("filter")},
+                                                   {"strStype", ctx.value("stype")},
+                                                   {"customerid", ctx.customerId()},
+                                                   {"strCustDb", ctx.value("featured")},
+                                                   {"FeaturedPage", ctx.value("featuredpage")}});
   return ctx.page("Products", fragment(ctx, html));
 }
 
 HttpResponse manufacturerPage(PageContext& ctx) {
-  eCat cat;
   std::string html;
   try {
-    html = ctx.shop.engine().text(cat, "displayManuf",
-                                  {{"vendcode", catalogCode(ctx, "manufacturer")},
-                                   {"page", ctx.value("page")},
-                                   {"grp", catalogCode(ctx, "group")},
-                                   {"cat", catalogCode(ctx, "category")},
-                                   {"subcat", catalogCode(ctx, "subcategory")},
-                                   {"customerid", ctx.customerId()},
-                                   {"strCustDb", ctx.value("featured")},
-                                   {"FeaturedPage", ctx.value("featuredpage")}});
+    html = ctx.keptText("displayManuf", {{"vendcode", catalogCode(ctx, "manufacturer")},
+                                         {"page", ctx.value("page")},
+                                         {"grp", catalogCode(ctx, "group")},
+                                         {"cat", catalogCode(ctx, "category")},
+                                         {"subcat", catalogCode(ctx, "subcategory")},
+                                         {"customerid", ctx.customerId()},
+                                         {"strCustDb", ctx.value("featured")},
+                                         {"FeaturedPage", ctx.value("featuredpage")}});
   } catch (const Error& e) {
     // The engine reads the manufacturer's name first; no row means no such manufacturer.
     if (e.number() != kErrNoCurrentRecord) throw;

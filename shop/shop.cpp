@@ -139,8 +139,17 @@ void PageContext::setCookie(const std::string& id) {
   cookies_.push_back(std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly; SameSite=Lax");
 }
 
+const SiteCounters& PageContext::counters() {
+  if (!counters_) counters_ = shop.look().counters();
+  return *counters_;
+}
+
+std::string PageContext::keptText(std::string_view method, const NamedValues& args) {
+  return shop.keptPages().text(method, args, counters());
+}
+
 const SiteLook& PageContext::look() {
-  if (!look_) look_ = shop.look().get();
+  if (!look_) look_ = shop.look().get(counters());
   return *look_;
 }
 
@@ -177,6 +186,7 @@ Shop::Shop(ShopConfig config)
       engine_(config_.siteId, config_.password),
       sessions_(mainConnection_),
       look_(engine_),
+      kept_(engine_),
       static_(config_.wwwDir) {
   sessions_.checkTable();
   addCatalogPages(*this);

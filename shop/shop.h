@@ -11,6 +11,7 @@
 #include "engine_call.h"
 #include "form_values.h"
 #include "http_types.h"
+#include "kept_pages.h"
 #include "sessions.h"
 #include "site_look.h"
 #include "static_files.h"
@@ -47,6 +48,11 @@ class PageContext {
   // The logged-on customer's id, or empty text.
   std::string customerId();
   bool isAdmin();
+  // The site's change counters, read once per request (by the look, or before a kept page).
+  const SiteCounters& counters();
+  // The text of a catalog method that reads and writes nothing but counted tables, kept between
+  // requests while the site's counters stay (KeptPages).
+  std::string keptText(std::string_view method, const NamedValues& args);
   // The site's look, read once per request.
   const SiteLook& look();
   // True when the POST carries the session's token.
@@ -63,6 +69,7 @@ class PageContext {
   void setCookie(const std::string& id);
 
   std::optional<std::optional<ShopSession>> session_;  // outer: looked up yet
+  std::optional<SiteCounters> counters_;
   std::shared_ptr<const SiteLook> look_;
   std::vector<std::string> cookies_;
 };
@@ -83,6 +90,7 @@ class Shop {
   const EngineCaller& engine() const { return engine_; }
   const SessionStore& sessions() const { return sessions_; }
   SiteLookCache& look() { return look_; }
+  const KeptPages& keptPages() const { return kept_; }
   const ShopConfig& config() const { return config_; }
   // The site's main database, for the pages that read or write shop tables the engine has no
   // method for (order invoices, content pages).
@@ -99,6 +107,7 @@ class Shop {
   EngineCaller engine_;
   SessionStore sessions_;
   SiteLookCache look_;
+  KeptPages kept_;
   StaticFiles static_;
   std::map<std::string, PageRoute> pages_;
 };

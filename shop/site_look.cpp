@@ -21,41 +21,40 @@ void applyPageVariables(const SiteLook& look, eCat& cat) {
   }
 }
 
-std::string SiteLookCache::changeKey() const {
+SiteCounters SiteLookCache::counters() const {
   eCat cat;
-  std::string key;
+  SiteCounters counters;
   try {
     cat.openConnections(engine_.siteId(), engine_.password());
     for (db::Connection* c : {&cat.conn, &cat.connTD}) {
       std::optional<std::string> counter =
           c->isOpen() ? db::changeCounter(*c->session(), c->database()) : std::nullopt;
       if (!counter) {
-        key.clear();
+        counters.readings.clear();
         break;
       }
-      key += c->database() + "=" + *counter + "\n";
+      counters.readings.emplace_back(c->database(), *counter);
     }
   } catch (const Error&) {
-    key.clear();
+    counters.readings.clear();
   }
   cat.closedb();
   // What the opening could not do must not stay as the request's current error.
   clearCurrentError();
-  return key;
+  return counters;
 }
 
-std::shared_ptr<const SiteLook> SiteLookCache::get() const {
-  const std::string key = changeKey();
-  if (!key.empty()) {
+std::shared_ptr<const SiteLook> SiteLookCache::get(const SiteCounters& counters) const {
+  if (!counters.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (kept_ && key == key_) return kept_;
+    if (kept_ && counters == keptUnder_) return kept_;
   }
-  // Made from the tables as they are at or after the reading of `key`: a change in between
+  // Made from the tables as they are at or after the reading of `counters`: a change in between
   // raises the counters again, and the next request makes the look anew.
   auto look = std::make_shared<const SiteLook>(read());
-  if (!key.empty()) {
+  if (!counters.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    key_ = key;
+    keptUnder_ = counters;
     kept_ = look;
   }
   return look;

@@ -32,22 +32,31 @@ struct SiteLook {
 // Sets the page's variables of `look` on an engine object before a call.
 void applyPageVariables(const SiteLook& look, eCat& cat);
 
+// The site's main and catalog databases with their change counters, as a request read them;
+// none when a database keeps no counter (or the site cannot be opened): then nothing is kept.
+struct SiteCounters {
+  std::vector<std::pair<std::string, std::string>> readings;  // database, counter value
+  bool empty() const { return readings.empty(); }
+  bool operator==(const SiteCounters&) const = default;
+};
+
 class SiteLookCache {
  public:
   explicit SiteLookCache(const EngineCaller& engine) : engine_(engine) {}
 
-  // The look as the database holds it now, shared with the other requests that see the same.
-  std::shared_ptr<const SiteLook> get() const;
+  // The site's counters now (read once per request: see PageContext::counters).
+  SiteCounters counters() const;
+
+  // The look as the database holds it at `counters`, shared with the other requests that see
+  // the same.
+  std::shared_ptr<const SiteLook> get(const SiteCounters& counters) const;
 
  private:
-  // The site's main and catalog counters as one text, or empty text when a database keeps
-  // none (or the site cannot be opened): then nothing is kept.
-  std::string changeKey() const;
   SiteLook read() const;
 
   const EngineCaller& engine_;
   mutable std::mutex mutex_;
-  mutable std::string key_;
+  mutable SiteCounters keptUnder_;
   mutable std::shared_ptr<const SiteLook> kept_;
 };
 

@@ -39,22 +39,8 @@ class CachedPagesTest : public CatalogTest {
     return page.displayDetail(part, "", "", true, SiteFixture::kSiteId, SiteFixture::kPassword);
   }
 
-  // Runs `sql` on the main database from another process, as an administrator would: the
-  // sqlite3 shell on SQLite, psql on the server.
-  void changeElsewhere(const std::string& sql) const {
-    CommandResult r;
-    if (site.backend() == Backend::PostgreSQL) {
-      const PgTestServer& pg = pgTestServer();
-      const size_t colon = pg.server.rfind(':');
-      r = runCommand({"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.server.substr(0, colon),
-                      "-p", pg.server.substr(colon + 1), "-U", pg.adminUser, "-d",
-                      site.databaseName(Database::Main), "-c", sql},
-                     {"PGPASSWORD=" + pg.adminPassword});
-    } else {
-      r = runCommand({"sqlite3", site.dbFile(Database::Main), sql});
-    }
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
+  // Runs `sql` on the main database from another process, as an administrator would.
+  void changeElsewhere(const std::string& sql) const { site.execElsewhere(Database::Main, sql); }
 
   // Sets a preference through another engine process, as the shop's tools do.
   void setPreferenceElsewhere(const std::string& name, const std::string& value) const {
@@ -304,6 +290,81 @@ TEST_F(CachedPagesTest, StockNoteOfADatabaseWithoutItsTriggersIsReadOnEveryListi
   listing();
   changeElsewhere("DELETE FROM cart WHERE sessionid='upsize'");
   EXPECT_EQ(listing().find(">Hourly</font>"), std::string::npos);
+}
+
+// The site's main and catalog databases with their counters, read as the page host reads them
+// at the start of a request.
+std::vector<std::pair<std::string, std::string>> siteReadings() {
+  eCat probe;
+  probe.openConnections(SiteFixture::kSiteId, SiteFixture::kPassword);
+  std::vector<std::pair<std::string, std::string>> readings;
+  for (db::Connection* c : {&probe.conn, &probe.connTD}) {
+    std::optional<std::string> counter = db::changeCounter(*c->session(), c->database());
+    if (counter) readings.emplace_back(c->database(), *counter);
+  }
+  probe.closedb();
+  return readings;
+}
+
+TEST_F(CachedPagesTest, AListingDependsOnlyOnTheCountersOfItsDatabases) {
+  listing();  // the process keeps what this request read
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<std::pair<std::string, std::string>>&)> work;
+    bool covered;
+  };
+  const std::vector<Case> cases = {
+      {"a listing", [](auto&) { listing(); }, true},
+      {"a listing under another value of a counter",
+       [](auto& readings) {
+         listing();
+         readings.front().second += "0";
+       },
+       false},
+      {"a listing without its database's counter",
+       [](auto& readings) {
+         listing();
+         readings.erase(readings.begin());
+       },
+       false},
+      {"a statement on a table whose changes are not counted",
+       [](auto&) {
+         listing();
+         eCat other;
+         other.opendb(false, SiteFixture::kSiteId, SiteFixture::kPassword);
+         other.conn.execute("SELECT count(*) FROM cart");
+         other.closedb();
+       },
+       false},
+      {"a listing and a write",
+       [](auto&) {
+         listing();
+         eCat other;
+         other.setPref("gfontName", "tahoma", SiteFixture::kSiteId, SiteFixture::kPassword);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    db::CounterScope request;
+    std::vector<std::pair<std::string, std::string>> readings = siteReadings();
+    ASSERT_EQ(readings.size(), 2u);
+    db::CounterDependence watch;
+    c.work(readings);
+    EXPECT_EQ(watch.coveredBy(readings), c.covered);
+  }
+}
+
+TEST_F(CachedPagesTest, AListingThatReadsTheStockNoteUncountedDependsOnMore) {
+  site.exec(Database::Main,
+            "DROP TRIGGER cart_note_counted_upd" +
+                std::string(site.backend() == Backend::PostgreSQL ? " ON cart" : ""));
+  listing();
+  db::CounterScope request;
+  const std::vector<std::pair<std::string, std::string>> readings = siteReadings();
+  db::CounterDependence watch;
+  listing();
+  EXPECT_FALSE(watch.coveredBy(readings));
 }
 
 TEST_F(CachedPagesTest, ProductPageShowsAChangeByAnotherProcessInTheNextRequest) {

@@ -342,6 +342,22 @@ void SiteFixture::exec(Database db, const std::string& sql) const {
   }
 }
 
+void SiteFixture::execElsewhere(Database db, const std::string& sql) const {
+  CommandResult r;
+  if (backend_ == Backend::PostgreSQL) {
+    const PgTestServer& pg = pgTestServer();
+    const size_t colon = pg.server.rfind(':');
+    r = runCommand(
+        {"psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.server.substr(0, colon), "-p",
+         pg.server.substr(colon + 1), "-U", pg.adminUser, "-d", databaseName(db), "-c", sql},
+        {"PGPASSWORD=" + pg.adminPassword});
+  } else {
+    r = runCommand({"sqlite3", dbFile(db), sql});
+  }
+  if (r.status != 0)
+    throw std::runtime_error("SQL in another process failed: " + r.err + "\n" + sql);
+}
+
 std::vector<std::string> SiteFixture::column(Database db, const std::string& sql) const {
   std::vector<std::string> out;
   if (backend_ == Backend::PostgreSQL) {

@@ -85,6 +85,9 @@ class SiteFixture {
 
   // Runs SQL directly on a database of the site (outside the engine).
   void exec(Database db, const std::string& sql) const;
+  // Runs SQL on a database of the site from another process, as an administrator would: the
+  // sqlite3 shell on SQLite, psql on the server. Throws when it fails.
+  void execElsewhere(Database db, const std::string& sql) const;
   // First column of every row of a query, as text (NULL as "<NULL>").
   std::vector<std::string> column(Database db, const std::string& sql) const;
   std::string value(Database db, const std::string& sql) const;

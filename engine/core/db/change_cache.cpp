@@ -35,6 +35,7 @@ struct ScopeReading {
 // The open scopes of this thread, and the readings of the outermost.
 thread_local int tScopes = 0;
 thread_local std::unordered_map<std::string, ScopeReading> tScopeReadings;
+thread_local CounterDependence* tInnermostDependence = nullptr;
 
 std::mutex gMutex;
 std::unordered_map<std::string, DatabaseAnswers> gAnswers;
@@ -87,20 +88,27 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   Session::CounterReading& reading = session.counterReading;
   const long long made = session.changesMade();
   const long long writes = writesInThread();
-  if (reading.read && made >= 0 && made == reading.changesMade && writes == reading.threadWrites)
+  if (reading.read && made >= 0 && made == reading.changesMade && writes == reading.threadWrites) {
+    CounterDependence::noteConsulted(database, reading.value);
     return reading.value;
+  }
   if (tScopes > 0 && made >= 0) {
     auto kept = tScopeReadings.find(database);
     if (kept != tScopeReadings.end() && kept->second.threadWrites == writes) {
       reading = {true, kept->second.value, made, writes};
+      CounterDependence::noteConsulted(database, reading.value);
       return reading.value;
     }
   }
   const std::string query = session.changeCounterQuery();
-  if (query.empty()) return std::nullopt;
+  if (query.empty()) {
+    CounterDependence::noteConsulted(database, std::nullopt);
+    return std::nullopt;
+  }
   StatementTrace::record(query, database);
   std::optional<std::string> value;
   try {
+    CountedRead counted;
     std::unique_ptr<RowStream> stream = session.readChangeCounter();
     std::vector<Variant> row;
     if (stream && stream->next(row) && !row.empty() && !row[0].isNull()) {
@@ -112,6 +120,7 @@ std::optional<std::string> changeCounter(Session& session, const std::string& da
   }
   reading = {true, value, made, writes};
   if (tScopes > 0) tScopeReadings[database] = {value, writes};
+  CounterDependence::noteConsulted(database, value);
   return value;
 }
 
@@ -124,11 +133,45 @@ bool hasTriggers(Session& session, const std::string& database, const std::strin
   std::shared_ptr<const CachedRows> found = cachedRows(database, counter, key);
   if (!found) {
     StatementTrace::record(query, database);
+    CountedRead counted;
     found = readAll(session.runOwnStatement(query));
     keepRows(database, counter, key, found);
   }
   return !found->rows.empty() && !found->rows[0].empty() &&
          found->rows[0][0].number() == static_cast<double>(names.size());
+}
+
+CounterDependence::CounterDependence()
+    : statements_(statementsInThread()),
+      countedStatements_(countedStatementsInThread()),
+      writes_(writesInThread()),
+      outer_(tInnermostDependence) {
+  tInnermostDependence = this;
+}
+
+CounterDependence::~CounterDependence() { tInnermostDependence = outer_; }
+
+void CounterDependence::noteConsulted(const std::string& database,
+                                      const std::optional<std::string>& value) {
+  for (CounterDependence* d = tInnermostDependence; d; d = d->outer_) {
+    bool known = false;
+    for (const auto& [db, v] : d->consulted_) known = known || (db == database && v == value);
+    if (!known) d->consulted_.emplace_back(database, value);
+  }
+}
+
+bool CounterDependence::coveredBy(
+    const std::vector<std::pair<std::string, std::string>>& readings) const {
+  if (statementsInThread() - statements_ != countedStatementsInThread() - countedStatements_ ||
+      writesInThread() != writes_) {
+    return false;
+  }
+  for (const auto& [database, value] : consulted_) {
+    bool found = false;
+    for (const auto& [db, v] : readings) found = found || (db == database && value && *value == v);
+    if (!found) return false;
+  }
+  return true;
 }
 
 CounterScope::CounterScope() { ++tScopes; }

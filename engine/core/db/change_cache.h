@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kestrin/variant.h"
@@ -54,6 +55,33 @@ class CounterScope {
   ~CounterScope();
   CounterScope(const CounterScope&) = delete;
   CounterScope& operator=(const CounterScope&) = delete;
+};
+
+// Watches the engine work of the calling thread while it lives: whether everything the work
+// read from a database is covered by change counters (each statement a counted read, every
+// answer kept or read under a counter, nothing written), and which counters it consulted. Work
+// that depends on nothing else gives the same result while those counters stay as they are, so
+// its result may be kept under them (the page host's kept pages). Watches nest.
+class CounterDependence {
+ public:
+  CounterDependence();
+  ~CounterDependence();
+  CounterDependence(const CounterDependence&) = delete;
+  CounterDependence& operator=(const CounterDependence&) = delete;
+
+  // Whether the work so far read only answers covered by the counters of `readings` (database,
+  // counter value), at those values.
+  bool coveredBy(const std::vector<std::pair<std::string, std::string>>& readings) const;
+
+  // Called by changeCounter for each counter it gives out.
+  static void noteConsulted(const std::string& database, const std::optional<std::string>& value);
+
+ private:
+  long long statements_;
+  long long countedStatements_;
+  long long writes_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> consulted_;
+  CounterDependence* outer_;
 };
 
 // What the cache holds for `key` on `database` at counter value `counter`, or nullptr.

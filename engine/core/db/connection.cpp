@@ -38,6 +38,7 @@ std::optional<long long> knownCount(Session& session, const std::string& databas
   if (std::shared_ptr<const CachedRows> kept = cachedRows(database, *counter, key))
     return static_cast<long long>(kept->rows.front().front().number());
   auto rows = std::make_shared<CachedRows>();
+  CountedRead counted;
   const long long count = session.countRows(sql);
   rows->rows.push_back({Variant(count)});
   keepRows(database, *counter, key, rows);
@@ -129,7 +130,11 @@ Recordset Connection::answerFromCache(const std::string& sql, const std::string&
   }
   StatementTrace::record(sql, database_);
   requireSingleStatement(sql);
-  std::shared_ptr<const CachedRows> rows = readAll(session_->run(sql));
+  std::shared_ptr<const CachedRows> rows;
+  {
+    CountedRead counted;
+    rows = readAll(session_->run(sql));
+  }
   keepRows(database_, counter, sql, rows);
   if (!rows->returnsRows) return Recordset();
   return Recordset(makeForwardCursor(streamOf(std::move(rows))));

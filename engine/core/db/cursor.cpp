@@ -128,6 +128,9 @@ class KeysetCursor : public Cursor {
       }
     }
     if (!counter) {
+      // Read under a counter when there is a key: kept below, or not used again.
+      std::optional<CountedRead> counted;
+      if (!key.empty()) counted.emplace();
       auto stream = session_->runWindow(sql_, from, windowRows_);
       if (stream) {
         columns_ = stream->columns();

@@ -14,6 +14,9 @@ namespace kestrin::db {
 namespace {
 std::atomic<long long> gStatementsRun{0};
 thread_local long long tWrites = 0;
+thread_local long long tStatements = 0;
+thread_local long long tCountedStatements = 0;
+thread_local int tCountedReads = 0;
 }  // namespace
 
 std::shared_ptr<Session> openSession(const ConnectionTarget& target, int timeoutSeconds) {
@@ -44,11 +47,21 @@ void raiseArgumentCount(const std::string& name, int expected, size_t given, con
         source);
 }
 
-void noteStatementRun() { gStatementsRun.fetch_add(1, std::memory_order_relaxed); }
+void noteStatementRun() {
+  gStatementsRun.fetch_add(1, std::memory_order_relaxed);
+  ++tStatements;
+  if (tCountedReads > 0) ++tCountedStatements;
+}
 
 long long statementsRunInProcess() { return gStatementsRun.load(std::memory_order_relaxed); }
 
 long long writesInThread() { return tWrites; }
 void noteWriteInThread() { ++tWrites; }
+
+long long statementsInThread() { return tStatements; }
+long long countedStatementsInThread() { return tCountedStatements; }
+
+CountedRead::CountedRead() { ++tCountedReads; }
+CountedRead::~CountedRead() { --tCountedReads; }
 
 }  // namespace kestrin::db

@@ -115,4 +115,18 @@ void noteStatementRun();
 long long writesInThread();
 void noteWriteInThread();
 
+// Statements of this thread so far (noteStatementRun), and those of them that ran inside a
+// CountedRead: reads whose answer a change counter covers (the counter itself, the trigger check,
+// an answer read to be kept under the counter).
+long long statementsInThread();
+long long countedStatementsInThread();
+
+class CountedRead {
+ public:
+  CountedRead();
+  ~CountedRead();
+  CountedRead(const CountedRead&) = delete;
+  CountedRead& operator=(const CountedRead&) = delete;
+};
+
 }  // namespace kestrin::db
