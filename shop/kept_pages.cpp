@@ -34,12 +34,14 @@ std::string KeptPages::text(std::string_view method, const NamedValues& args,
     return engine_.text(cat, method, args);
   }
   const std::string key = keyOf(method, args);
+  std::shared_ptr<const std::string> kept;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (counters == keptUnder_) {
-      if (auto found = texts_.find(key); found != texts_.end()) return *found->second;
+      if (auto found = texts_.find(key); found != texts_.end()) kept = found->second;
     }
   }
+  if (kept) return *kept;
   std::string text;
   bool covered = false;
   {

@@ -5,6 +5,8 @@
 // only when the call read nothing that the counters do not cover (a statement on an uncounted
 // table, a database without its triggers, another database), wrote nothing and left no error.
 // A change made anywhere moves a counter, and the next request makes the fragment anew.
+// Only catalog methods are kept this way: they read nothing but the site's databases (no clock,
+// no files, no distributor), so the watch sees every input besides the request's values.
 #pragma once
 
 #include <memory>
