@@ -238,6 +238,24 @@ TEST_F(SiteUpgradeTest, ALoginThatMayNotMakeTriggersChangesNothing) {
   EXPECT_EQ(site.value(Database::Main, "SELECT count(*) FROM kx_changes"), "0");
 }
 
+TEST_F(SiteUpgradeTest, DisabledTriggersAreLeftAsTheyAreAndSaidSo) {
+  POSTGRES_HALF_ONLY();
+  site.exec(Database::Main, "ALTER TABLE pages DISABLE TRIGGER pages_counted");
+  site.exec(Database::Main, "ALTER EVENT TRIGGER kx_schema_changes DISABLE");
+  site.exec(Database::Main, "DROP TRIGGER pagesCat_counted ON pagesCat");
+  CommandResult r = upgrade();
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, where(Database::Main) +
+                       ": added 1 trigger: pagesCat_counted; disabled, and left so: the trigger "
+                       "pages_counted and the event trigger kx_schema_changes (the engine takes a "
+                       "disabled trigger for a missing one)\n" +
+                       where(Database::Ingram) + ": nothing to add\n" + where(Database::TechData) +
+                       ": nothing to add\n");
+  EXPECT_EQ(
+      site.value(Database::Main, "SELECT tgenabled FROM pg_trigger WHERE tgname = 'pages_counted'"),
+      "D");
+}
+
 // A site whose databases belong to a login that is no superuser: the event trigger cannot be
 // made, which the upgrade says, and makes the rest.
 TEST(SiteUpgradeOnServer, WithoutASuperuserTheEventTriggerIsLeftOutAndSaidSo) {

@@ -162,11 +162,18 @@ void pickCounting(const std::string& script, bool postgres, bool eventScript,
   }
 }
 
+// Whether a database holds an object.
+enum class State { Missing, Present, Disabled };
+
+State stateOf(const std::optional<std::string>& disabled) {
+  return !disabled ? State::Missing : *disabled == "1" ? State::Disabled : State::Present;
+}
+
 // What a database holds, asked and changed through its backend.
 class Target {
  public:
   virtual ~Target() = default;
-  virtual bool has(const CountingObject& o) = 0;
+  virtual State has(const CountingObject& o) = 0;
   virtual bool hasRows(const std::string& table) = 0;
   virtual void exec(const std::string& sql) = 0;
   // Called after `o` was made (the rights that the engine's login needs on it).
@@ -186,10 +193,12 @@ class SqliteTarget : public Target {
     sqlite3_busy_timeout(raw, 10000);
   }
 
-  bool has(const CountingObject& o) override {
+  State has(const CountingObject& o) override {
     const char* type = o.kind == CountingObject::Kind::Table ? "table" : "trigger";
     return any("SELECT 1 FROM sqlite_master WHERE type = " + quoted(type) +
-               " AND name = " + quoted(o.name) + " COLLATE NOCASE");
+               " AND name = " + quoted(o.name) + " COLLATE NOCASE")
+               ? State::Present
+               : State::Missing;
   }
   bool hasRows(const std::string& table) override {
     return any("SELECT 1 FROM " + table + " LIMIT 1");
@@ -227,29 +236,26 @@ class PostgresTarget : public Target {
                  const std::string& engineUser)
       : db_(admin, database), engineUser_(engineUser) {}
 
-  bool has(const CountingObject& o) override {
+  // A trigger or event trigger may be there and disabled: it then counts nothing.
+  State has(const CountingObject& o) override {
     using Kind = CountingObject::Kind;
     const std::string name = schema::quoteText(folded(o.name));
     switch (o.kind) {
       case Kind::Table:
-        return db_
-            .value("SELECT 1 FROM pg_class WHERE relname = " + name +
-                   " AND relnamespace = 'public'::regnamespace")
-            .has_value();
+        return stateOf(db_.value("SELECT false FROM pg_class WHERE relname = " + name +
+                                 " AND relnamespace = 'public'::regnamespace"));
       case Kind::Function:
-        return db_
-            .value("SELECT 1 FROM pg_proc WHERE proname = " + name +
-                   " AND pronamespace = 'public'::regnamespace")
-            .has_value();
+        return stateOf(db_.value("SELECT false FROM pg_proc WHERE proname = " + name +
+                                 " AND pronamespace = 'public'::regnamespace"));
       case Kind::Trigger:
-        return db_
-            .value("SELECT 1 FROM pg_trigger WHERE tgname = " + name +
-                   " AND tgrelid = to_regclass(" + schema::quoteText("public." + o.table) + ")")
-            .has_value();
+        return stateOf(db_.value("SELECT tgenabled = 'D' FROM pg_trigger WHERE tgname = " + name +
+                                 " AND tgrelid = to_regclass(" +
+                                 schema::quoteText("public." + o.table) + ")"));
       case Kind::EventTrigger:
-        return db_.value("SELECT 1 FROM pg_event_trigger WHERE evtname = " + name).has_value();
+        return stateOf(
+            db_.value("SELECT evtenabled = 'D' FROM pg_event_trigger WHERE evtname = " + name));
     }
-    return false;
+    return State::Missing;
   }
   bool hasRows(const std::string& table) override {
     return db_.value("SELECT 1 FROM public." + table + " LIMIT 1").has_value();
@@ -283,6 +289,7 @@ struct Additions {
   std::vector<std::string> objects;   // "the table kx_changes", ...
   std::vector<std::string> triggers;  // trigger names
   std::string notMade;                // an event trigger that the login may not make
+  std::vector<std::string> disabled;  // "the trigger x", ...: there, but counting nothing
 };
 
 const char* kindName(CountingObject::Kind kind) {
@@ -304,7 +311,9 @@ const char* kindName(CountingObject::Kind kind) {
 Additions addMissing(Target& target, const std::vector<CountingObject>& objects, bool superuser) {
   Additions added;
   for (const CountingObject& o : objects) {
-    const bool present = target.has(o);
+    const State state = target.has(o);
+    const bool present = state != State::Missing;
+    if (state == State::Disabled) added.disabled.push_back(kindName(o.kind) + o.name);
     if (o.superuserOnly && !superuser) {
       if (!present && o.kind == CountingObject::Kind::EventTrigger) added.notMade = o.name;
       continue;
@@ -328,6 +337,14 @@ Additions addMissing(Target& target, const std::vector<CountingObject>& objects,
   return added;
 }
 
+// "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string>& parts) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text;
+}
+
 std::string describe(const Additions& added) {
   std::vector<std::string> parts = added.objects;
   if (!added.triggers.empty()) {
@@ -336,9 +353,11 @@ std::string describe(const Additions& added) {
     parts.push_back(std::to_string(added.triggers.size()) +
                     (added.triggers.size() == 1 ? " trigger: " : " triggers: ") + names);
   }
-  std::string text = parts.empty() ? "nothing to add" : "added ";
-  for (size_t i = 0; i < parts.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  std::string text = parts.empty() ? "nothing to add" : "added " + listed(parts);
+  if (!added.disabled.empty()) {
+    text += "; disabled, and left so: " + listed(added.disabled) +
+            " (the engine takes a disabled trigger for a missing one)";
+  }
   if (!added.notMade.empty()) {
     text += "; the event trigger " + added.notMade +
             " is missing and only a superuser may make it (the engine works without it; run "
