@@ -1,9 +1,11 @@
 // kestrinctl: the command line for people and scripts.
 //   kestrinctl site create DIR --site ID --password PW [--demo] [--force] [SERVER OPTIONS]
 //   kestrinctl site migrate DIR --server HOST[:PORT] --db-user U --db-password P [--site ID] ...
+//   kestrinctl site upgrade DIR [--site ID] [--admin-user A --admin-password AP]
 //   kestrinctl call METHOD [NAME=VALUE ...] [--app-path DIR] [--show VAR] [--set VAR=VALUE]
 //   kestrinctl methods
 #include <iostream>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "kestrin/error.h"
 #include "site_create.h"
 #include "site_migrate.h"
+#include "site_upgrade.h"
 
 namespace {
 
@@ -34,6 +37,13 @@ const char* const kUsage =
     "                          [--force]\n"
     "      Copy an embedded site (default id kestrin) to the server and point DIR/ID.ini at it;\n"
     "      the former file stays as DIR/ID.ini.embedded.\n"
+    "  kestrinctl site upgrade DIR [--site ID] [--admin-user A --admin-password AP]\n"
+    "      Add to the databases of a site made by an older build (default id kestrin) what\n"
+    "      they lack of the change counting that lets the engine keep answers: the table\n"
+    "      kx_changes and its row, the counting triggers and, on a server, the counting\n"
+    "      function and the event trigger (a superuser's only). What is there is left alone;\n"
+    "      one line per database says what was added. On a server A and AP are the login\n"
+    "      that owns the databases (default: PGUSER, PGPASSWORD).\n"
     "  kestrinctl site password DIR --site ID --password NEW\n"
     "      Change the site password (line 1 of DIR/ID.ini), such as the fixed one that the\n"
     "      setup wizard writes.\n"
@@ -49,43 +59,44 @@ struct SiteArgs {
   kestrin::tools::SiteOptions site;
 };
 
+// The folder and the options of a site command: `values` names the options that take a value
+// and where it goes, `flags` those that are set by being given.
+std::string readSiteArgs(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string*>& values,
+                         const std::map<std::string, bool*>& flags = {}) {
+  std::string dir;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (auto value = values.find(a); value != values.end()) {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      *value->second = args[++i];
+    } else if (auto flag = flags.find(a); flag != flags.end()) {
+      *flag->second = true;
+    } else if (a.starts_with("--")) {
+      throw std::invalid_argument("unknown option " + a);
+    } else if (dir.empty()) {
+      dir = a;
+    } else {
+      throw std::invalid_argument("one site folder only");
+    }
+  }
+  return dir;
+}
+
 SiteArgs parseSiteArgs(const std::vector<std::string>& args) {
   SiteArgs parsed;
   kestrin::tools::SiteOptions& options = parsed.site;
   kestrin::tools::ServerOptions& server = options.server;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
-      return args[++i];
-    };
-    if (a == "--site")
-      options.siteId = value();
-    else if (a == "--password")
-      options.password = value();
-    else if (a == "--demo")
-      options.demo = true;
-    else if (a == "--force")
-      options.force = true;
-    else if (a == "--server")
-      server.server = value();
-    else if (a == "--db-user")
-      server.dbUser = value();
-    else if (a == "--db-password")
-      server.dbPassword = value();
-    else if (a == "--admin-user")
-      server.adminUser = value();
-    else if (a == "--admin-password")
-      server.adminPassword = value();
-    else if (a == "--db-prefix")
-      server.dbPrefix = value();
-    else if (a.starts_with("--"))
-      throw std::invalid_argument("unknown option " + a);
-    else if (parsed.dir.empty())
-      parsed.dir = a;
-    else
-      throw std::invalid_argument("one site folder only");
-  }
+  parsed.dir = readSiteArgs(args,
+                            {{"--site", &options.siteId},
+                             {"--password", &options.password},
+                             {"--server", &server.server},
+                             {"--db-user", &server.dbUser},
+                             {"--db-password", &server.dbPassword},
+                             {"--admin-user", &server.adminUser},
+                             {"--admin-password", &server.adminPassword},
+                             {"--db-prefix", &server.dbPrefix}},
+                            {{"--demo", &options.demo}, {"--force", &options.force}});
   options.dir = parsed.dir;
   const bool serverGiven = !server.server.empty() || !server.dbUser.empty() ||
                            !server.dbPassword.empty() || !server.adminUser.empty() ||
@@ -126,29 +137,24 @@ int siteMigrate(const std::vector<std::string>& args) {
 }
 
 int sitePassword(const std::vector<std::string>& args) {
-  std::string dir, siteId, password;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
-      return args[++i];
-    };
-    if (a == "--site")
-      siteId = value();
-    else if (a == "--password")
-      password = value();
-    else if (a.starts_with("--"))
-      throw std::invalid_argument("unknown option " + a);
-    else if (dir.empty())
-      dir = a;
-    else
-      throw std::invalid_argument("one site folder only");
-  }
+  std::string siteId, password;
+  const std::string dir = readSiteArgs(args, {{"--site", &siteId}, {"--password", &password}});
   if (dir.empty() || siteId.empty() || password.empty()) {
     throw std::invalid_argument("site password needs DIR, --site and --password");
   }
   kestrin::tools::changeSitePassword(dir, siteId, password);
   std::cout << "Changed the site password of " << siteId << " in " << dir << '\n';
+  return 0;
+}
+
+int siteUpgrade(const std::vector<std::string>& args) {
+  kestrin::tools::UpgradeOptions options;
+  options.siteId = "kestrin";
+  options.dir = readSiteArgs(args, {{"--site", &options.siteId},
+                                    {"--admin-user", &options.adminUser},
+                                    {"--admin-password", &options.adminPassword}});
+  if (options.dir.empty()) throw std::invalid_argument("site upgrade needs DIR");
+  kestrin::tools::upgradeSite(options, std::cout);
   return 0;
 }
 
@@ -183,6 +189,9 @@ int run(const std::vector<std::string>& args) {
   }
   if (args[0] == "site" && args.size() >= 2 && args[1] == "migrate") {
     return runSiteCommand("migrate", siteMigrate, args);
+  }
+  if (args[0] == "site" && args.size() >= 2 && args[1] == "upgrade") {
+    return runSiteCommand("upgrade", siteUpgrade, args);
   }
   if (args[0] == "site" && args.size() >= 2 && args[1] == "password") {
     return runSiteCommand("password", sitePassword, args);

@@ -10,6 +10,7 @@
 #include "kestrin/error.h"
 #include "pg_admin.h"
 #include "schema.h"
+#include "site_config.h"
 
 namespace kestrin::tools {
 
@@ -232,6 +233,17 @@ void createSite(const SiteOptions& options) {
   if (options.demo) makeCompanyFile(dir);
   writeSiteConfig(ini, siteConfigText(dir, options.password, options.server));
   databases.keep();
+}
+
+std::vector<std::string> readSiteConfig(const std::string& ini) {
+  SiteConfigReader reader(ini);
+  std::vector<std::string> values;
+  try {
+    for (int i = 0; i < 11; ++i) values.push_back(reader.next());
+  } catch (const Error& e) {
+    throw std::runtime_error("cannot read " + ini + ": " + e.description());
+  }
+  return values;
 }
 
 void changeSitePassword(const std::string& dir, const std::string& siteId,

@@ -75,6 +75,10 @@ void checkServerOptions(const ServerOptions& server);
 // sees half of it).
 void writeSiteConfig(const std::string& ini, const std::string& text);
 
+// The eleven values of the configuration file `ini`, in order. Throws std::runtime_error with a
+// message for the user when the file cannot be read or holds fewer values.
+std::vector<std::string> readSiteConfig(const std::string& ini);
+
 // Replaces the site password (line 1) of DIR/SITEID.ini, keeping every other line as it is.
 // Throws std::runtime_error with a message for the user (missing file, unusable password).
 void changeSitePassword(const std::string& dir, const std::string& siteId,

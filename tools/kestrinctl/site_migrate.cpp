@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The eleven values of the configuration file, in order.
-std::vector<std::string> readConfig(const std::string& ini) {
-  SiteConfigReader reader(ini);
-  std::vector<std::string> values;
-  try {
-    for (int i = 0; i < 11; ++i) values.push_back(reader.next());
-  } catch (const Error& e) {
-    throw std::runtime_error("cannot read " + ini + ": " + e.description());
-  }
-  return values;
-}
-
 // The SQLite file that a connection string of the configuration file names.
 std::string embeddedFile(const std::string& connectionString) {
   try {
@@ -56,7 +44,7 @@ void migrateSite(const MigrateOptions& options, std::ostream& progress) {
   if (ec) throw std::runtime_error("cannot use " + options.dir + ": " + ec.message());
   const std::string ini = siteConfigPath(dir, options.siteId);
   if (!fs::exists(ini)) throw std::runtime_error("there is no site here: " + ini + " is missing");
-  std::vector<std::string> values = readConfig(ini);
+  std::vector<std::string> values = readSiteConfig(ini);
   // Values 2, 5 and 8 are the connection strings of the main, Ingram Micro and Tech Data
   // databases.
   const std::pair<size_t, schema::Database> lines[] = {
