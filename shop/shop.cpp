@@ -140,7 +140,12 @@ void PageContext::setCookie(const std::string& id) {
 }
 
 const SiteCounters& PageContext::counters() {
-  if (!counters_) counters_ = shop.look().counters();
+  // A page that changed rows since the reading reads the counters again: what it kept or shows
+  // afterwards must be of the tables as it left them.
+  if (!counters_ || countersWrites_ != db::writesInThread()) {
+    countersWrites_ = db::writesInThread();
+    counters_ = shop.look().counters();
+  }
   return *counters_;
 }
 

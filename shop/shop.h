@@ -70,6 +70,7 @@ class PageContext {
 
   std::optional<std::optional<ShopSession>> session_;  // outer: looked up yet
   std::optional<SiteCounters> counters_;
+  long long countersWrites_ = 0;  // the thread's writes when counters_ was read
   std::shared_ptr<const SiteLook> look_;
   std::vector<std::string> cookies_;
 };

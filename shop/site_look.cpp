@@ -51,8 +51,14 @@ std::shared_ptr<const SiteLook> SiteLookCache::get(const SiteCounters& counters)
   }
   // Made from the tables as they are at or after the reading of `counters`: a change in between
   // raises the counters again, and the next request makes the look anew.
-  auto look = std::make_shared<const SiteLook>(read());
-  if (!counters.empty()) {
+  bool complete = true;
+  std::shared_ptr<const SiteLook> look;
+  {
+    db::CounterDependence watch;
+    look = std::make_shared<const SiteLook>(read(complete));
+    complete = complete && watch.coveredBy(counters.readings);
+  }
+  if (!counters.empty() && complete) {
     std::lock_guard<std::mutex> lock(mutex_);
     keptUnder_ = counters;
     kept_ = look;
@@ -60,10 +66,11 @@ std::shared_ptr<const SiteLook> SiteLookCache::get(const SiteCounters& counters)
   return look;
 }
 
-SiteLook SiteLookCache::read() const {
+SiteLook SiteLookCache::read(bool& complete) const {
   SiteLook look;
   eCat cat;
   cat.opendb(true, engine_.siteId(), engine_.password());
+  if (currentError().isSet()) complete = false;
   std::map<std::string, std::string> stored;
   // A failure that opendb skipped (a missing distributor database) must not turn every
   // lookup below into its error form.
@@ -74,9 +81,11 @@ SiteLook SiteLookCache::read() const {
           "sCatHeadingColor", "sList1Color", "sList2Color", "scTopColor", "scHeadingColor",
           "scList1Color", "scList2Color", "optCCProcessor"}) {
       std::string value = cat.getPref(name, "opendb");
+      if (currentError().isSet()) complete = false;
       if (value != "n/a" && !currentError().isSet()) stored[name] = value;
     }
   } catch (const Error& e) {
+    complete = false;
     std::fprintf(stderr, "kestrin-shop: the site's preferences cannot be read: error %d: %s\n",
                  e.number(), e.description().c_str());
   }
@@ -115,7 +124,9 @@ SiteLook SiteLookCache::read() const {
   try {
     eCat menu;
     look.manufacturerMenu = engine_.text(menu, "displayManufList", {});
+    if (currentError().isSet()) complete = false;
   } catch (const Error& e) {
+    complete = false;
     std::fprintf(stderr, "kestrin-shop: the manufacturer menu failed: error %d: %s (%s)\n",
                  e.number(), e.description().c_str(), e.source().c_str());
   }

@@ -52,7 +52,9 @@ class SiteLookCache {
   std::shared_ptr<const SiteLook> get(const SiteCounters& counters) const;
 
  private:
-  SiteLook read() const;
+  // `complete` turns false when a part of the look could not be read: such a look is shown but
+  // not kept, so that a database that was out of reach for a moment is read again next time.
+  SiteLook read(bool& complete) const;
 
   const EngineCaller& engine_;
   mutable std::mutex mutex_;

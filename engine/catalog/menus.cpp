@@ -48,14 +48,11 @@ std::string eCat::displayGRP(const std::string& group, const std::string& siteID
 
   db::Connection& catalog = optTDdata != "yes" ? conn : connTD;
   sql = "select item from maincat where maincat='" + sqlEscape(letter) + "'";
-  rstemp = db::Recordset();
-  rstemp.setCursorType(db::CursorType::Static);
-  rstemp.open(sql, catalog);
-  const long long n = rstemp.recordCount();
+  rstemp = catalog.executeCached(sql);
   std::string condition;
-  for (long long position = 1; !rstemp.eof(); rstemp.moveNext(), ++position) {
-    condition += "grp='" + sqlEscape(rstemp.field("item").text()) + "'";
-    if (position != n) condition += " or ";
+  for (; !rstemp.eof(); rstemp.moveNext()) {
+    condition +=
+        (condition.empty() ? "grp='" : " or grp='") + sqlEscape(rstemp.field("item").text()) + "'";
   }
 
   // A main category without groups gives the condition "()", which the database rejects.

@@ -3,6 +3,7 @@
 // do not cover is made anew every time.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,6 +123,41 @@ TEST_F(KeptPagesTest, AListingThatReadsAnUncountedAnswerIsMadeEveryTime) {
   EXPECT_EQ(shop->keptPages().size(), 0u);
   site.execElsewhere(Database::Main, "UPDATE cart SET upsize='Daily' WHERE sessionid='upsize'");
   EXPECT_NE(get(kListing).find(">Daily</font>"), std::string::npos);
+}
+
+TEST_F(KeptPagesTest, EveryCatalogPageAsksForNothingButTheCountersOnceKept) {
+  for (const char* target :
+       {"/default.asp", "/c_1.asp?group=Storage", "/c_2.asp?group=B1",
+        "/c_3.asp?group=B1&category=010", kListing, "/c_4manu.asp?manufacturer=TKS"}) {
+    SCOPED_TRACE(target);
+    const std::string first = get(target);
+    db::StatementTrace trace;
+    EXPECT_EQ(get(target), first);
+    EXPECT_FALSE(trace.statements().empty());
+    for (const db::TracedStatement& s : trace.statements())
+      EXPECT_TRUE(s.sql.starts_with("select n")) << s.sql;
+  }
+}
+
+// A database out of reach for a moment (here: its file renamed away between the request's
+// reading of the counters and the look's own reads) must not leave its error on every page once
+// it is back, although no counter moved.
+TEST_F(KeptPagesTest, ALookMadeDuringAFailureIsShownButNotKept) {
+  if (site.backend() != Backend::SQLite) GTEST_SKIP() << "renames the catalog file";
+  const std::string good = madeAnew("/default.asp");
+  shop::SiteLookCache& looks = shop->look();
+  const shop::SiteCounters counters = looks.counters();
+  ASSERT_FALSE(counters.empty());
+  const std::string file = site.dbFile(Database::TechData);
+  std::filesystem::rename(file, file + ".away");
+  const std::string companyDuringFailure = looks.get(counters)->company;
+  std::filesystem::rename(file + ".away", file);
+  EXPECT_NE(companyDuringFailure.find("::ERROR:"), std::string::npos) << companyDuringFailure;
+
+  const shop::SiteCounters now = looks.counters();
+  EXPECT_EQ(now, counters);
+  EXPECT_EQ(looks.get(now)->company.find("::ERROR:"), std::string::npos);
+  EXPECT_EQ(get("/default.asp"), good);
 }
 
 }  // namespace

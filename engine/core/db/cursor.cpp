@@ -118,32 +118,30 @@ class KeysetCursor : public Cursor {
     std::optional<std::string> counter;
     std::string key;
     if (!keptOn_.empty()) counter = changeCounter(*session_, keptOn_);
+    bool kept = false;
     if (counter) {
       key = "page " + std::to_string(from) + "+" + std::to_string(windowRows_) + " of " + sql_;
-      if (std::shared_ptr<const CachedRows> kept = cachedRows(keptOn_, *counter, key)) {
-        columns_ = kept->columns;
-        window_ = kept->rows;
-      } else {
-        counter.reset();  // read below, then kept
+      if (std::shared_ptr<const CachedRows> rows = cachedRows(keptOn_, *counter, key)) {
+        columns_ = rows->columns;
+        window_ = rows->rows;
+        kept = true;
       }
     }
-    if (!counter) {
-      // Read under a counter when there is a key: kept below, or not used again.
+    if (!kept) {
+      // Read after the counter, so kept under it: a change in between moves the counter again.
       std::optional<CountedRead> counted;
-      if (!key.empty()) counted.emplace();
+      if (counter) counted.emplace();
       auto stream = session_->runWindow(sql_, from, windowRows_);
       if (stream) {
         columns_ = stream->columns();
         std::vector<Variant> row;
         while (stream->next(row)) window_.push_back(std::move(row));
       }
-      if (!key.empty()) {
-        if (std::optional<std::string> now = changeCounter(*session_, keptOn_)) {
-          auto rows = std::make_shared<CachedRows>();
-          rows->columns = columns_;
-          rows->rows = window_;
-          keepRows(keptOn_, *now, key, std::move(rows));
-        }
+      if (counter) {
+        auto rows = std::make_shared<CachedRows>();
+        rows->columns = columns_;
+        rows->rows = window_;
+        keepRows(keptOn_, *counter, key, std::move(rows));
       }
     }
     fetchedOnce_ = true;
