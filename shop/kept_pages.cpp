@@ -42,28 +42,28 @@ std::string KeptPages::text(std::string_view method, const NamedValues& args,
     }
   }
   if (kept) return *kept;
-  std::string text;
+  std::shared_ptr<const std::string> made;
   bool covered = false;
   {
     db::CounterDependence watch;
     eCat cat;
-    text = engine_.text(cat, method, args);
+    made = std::make_shared<const std::string>(engine_.text(cat, method, args));
     covered = watch.coveredBy(counters.readings) && !currentError().isSet();
   }
-  if (covered) keep(key, text, counters);
-  return text;
+  if (covered) keep(key, made, counters);
+  return *made;
 }
 
-void KeptPages::keep(const std::string& key, std::string text, const SiteCounters& counters) const {
-  const size_t bytes = key.size() + text.size();
+void KeptPages::keep(const std::string& key, std::shared_ptr<const std::string> text,
+                     const SiteCounters& counters) const {
+  const size_t bytes = key.size() + text->size();
   std::lock_guard<std::mutex> lock(mutex_);
   if (!(counters == keptUnder_) || bytes_ + bytes > kMaxBytes) {
     texts_.clear();
     bytes_ = 0;
     keptUnder_ = counters;
   }
-  if (texts_.try_emplace(key, std::make_shared<const std::string>(std::move(text))).second)
-    bytes_ += bytes;
+  if (texts_.try_emplace(key, std::move(text)).second) bytes_ += bytes;
 }
 
 size_t KeptPages::size() const {

@@ -33,7 +33,8 @@ class KeptPages {
   size_t size() const;
 
  private:
-  void keep(const std::string& key, std::string text, const SiteCounters& counters) const;
+  void keep(const std::string& key, std::shared_ptr<const std::string> text,
+            const SiteCounters& counters) const;
 
   const EngineCaller& engine_;
   mutable std::mutex mutex_;

@@ -16,12 +16,6 @@ namespace {
 
 constexpr const char* kSessionCookie = "KESTRIN_SESSION";
 
-std::string lowerText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 void logFailure(const HttpRequest& request, const std::string& what) {
   std::fprintf(stderr, "kestrin-shop: %s %s: %s\n", request.method.c_str(), request.target.c_str(),
                what.c_str());
@@ -210,7 +204,7 @@ Shop::Shop(ShopConfig config)
 }
 
 void Shop::addPage(const std::string& name, PageHandler handler, bool admin) {
-  pages_[lowerText(name)] = {std::move(handler), admin};
+  pages_[lower(name)] = {std::move(handler), admin};
 }
 
 HttpResponse Shop::handle(const HttpRequest& request) {
@@ -218,9 +212,9 @@ HttpResponse Shop::handle(const HttpRequest& request) {
   if (request.method == "GET" || request.method == "HEAD") {
     if (auto file = static_.serve(path)) return *file;
   }
-  std::string name = lowerText(path.substr(path.find_first_not_of('/') == std::string::npos
-                                               ? path.size()
-                                               : path.find_first_not_of('/')));
+  std::string name = lower(path.substr(path.find_first_not_of('/') == std::string::npos
+                                           ? path.size()
+                                           : path.find_first_not_of('/')));
   if (name.empty()) name = "default.asp";
   if (request.method != "GET" && request.method != "HEAD" && request.method != "POST") {
     HttpResponse r = HttpResponse::text(405, "This method is not allowed here.\n");

@@ -23,22 +23,7 @@ void applyPageVariables(const SiteLook& look, eCat& cat) {
 
 SiteCounters SiteLookCache::counters() const {
   eCat cat;
-  SiteCounters counters;
-  try {
-    cat.openConnections(engine_.siteId(), engine_.password());
-    for (db::Connection* c : {&cat.conn, &cat.connTD}) {
-      std::optional<std::string> counter =
-          c->isOpen() ? db::changeCounter(*c->session(), c->database()) : std::nullopt;
-      if (!counter) {
-        counters.readings.clear();
-        break;
-      }
-      counters.readings.emplace_back(c->database(), *counter);
-    }
-  } catch (const Error&) {
-    counters.readings.clear();
-  }
-  cat.closedb();
+  SiteCounters counters{cat.changeCounters(engine_.siteId(), engine_.password())};
   // What the opening could not do must not stay as the request's current error.
   clearCurrentError();
   return counters;

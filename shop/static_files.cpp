@@ -4,19 +4,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "text.h"
+
 namespace kestrin::shop {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string lowerText(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string contentType(const std::string& name) {
-  std::string ext = lowerText(fs::path(name).extension().string());
+  std::string ext = lower(fs::path(name).extension().string());
   if (ext == ".css") return "text/css; charset=utf-8";
   if (ext == ".js") return "text/javascript; charset=utf-8";
   if (ext == ".gif") return "image/gif";
@@ -40,12 +37,12 @@ StaticFiles::StaticFiles(const std::string& dir) {
     std::ostringstream body;
     body << in.rdbuf();
     std::string rel = "/" + fs::relative(it->path(), dir, ec).generic_string();
-    files_[lowerText(rel)] = {contentType(rel), body.str()};
+    files_[lower(rel)] = {contentType(rel), body.str()};
   }
 }
 
 std::optional<HttpResponse> StaticFiles::serve(const std::string& path) const {
-  auto it = files_.find(lowerText(path));
+  auto it = files_.find(lower(path));
   if (it == files_.end()) return std::nullopt;
   HttpResponse r;
   r.setHeader("Content-Type", it->second.type);

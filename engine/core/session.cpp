@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "db/change_cache.h"
 #include "error_modes.h"
 #include "kestrin/ecat.h"
 #include "site_config.h"
@@ -28,8 +29,25 @@ void eCat::opendb(bool initPref, const std::string& siteID, const std::string& s
   openSite(false, initPref, siteID, sitePassword);
 }
 
-void eCat::openConnections(const std::string& siteID, const std::string& sitePassword) {
-  openSite(true, false, siteID, sitePassword);
+std::vector<std::pair<std::string, std::string>> eCat::changeCounters(
+    const std::string& siteID, const std::string& sitePassword) {
+  std::vector<std::pair<std::string, std::string>> readings;
+  try {
+    openSite(true, false, siteID, sitePassword);
+    for (db::Connection* c : {&conn, &connTD}) {
+      std::optional<std::string> counter =
+          c->isOpen() ? db::changeCounter(*c->session(), c->database()) : std::nullopt;
+      if (!counter) {
+        readings.clear();
+        break;
+      }
+      readings.emplace_back(c->database(), *counter);
+    }
+  } catch (const Error&) {
+    readings.clear();
+  }
+  closedb();
+  return readings;
 }
 
 void eCat::openSite(bool connectionsOnly, bool initPref, const std::string& siteID,

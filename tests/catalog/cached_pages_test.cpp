@@ -296,14 +296,7 @@ TEST_F(CachedPagesTest, StockNoteOfADatabaseWithoutItsTriggersIsReadOnEveryListi
 // at the start of a request.
 std::vector<std::pair<std::string, std::string>> siteReadings() {
   eCat probe;
-  probe.openConnections(SiteFixture::kSiteId, SiteFixture::kPassword);
-  std::vector<std::pair<std::string, std::string>> readings;
-  for (db::Connection* c : {&probe.conn, &probe.connTD}) {
-    std::optional<std::string> counter = db::changeCounter(*c->session(), c->database());
-    if (counter) readings.emplace_back(c->database(), *counter);
-  }
-  probe.closedb();
-  return readings;
+  return probe.changeCounters(SiteFixture::kSiteId, SiteFixture::kPassword);
 }
 
 TEST_F(CachedPagesTest, AListingDependsOnlyOnTheCountersOfItsDatabases) {

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "kestrin/db.h"
 #include "kestrin/error.h"
@@ -339,9 +341,12 @@ class eCat {
   // current error and skipped; a wrong password opens nothing and leaves strR as it was.
   void opendb(bool initPref = true, const std::string& siteID = "",
               const std::string& sitePassword = "");
-  // The first steps of opendb alone: reads the site configuration file, checks the password and
-  // opens conn and connTD (the page host's check of the site's change counters).
-  void openConnections(const std::string& siteID, const std::string& sitePassword);
+  // The change counters of the site's main and catalog databases (database, counter value), read
+  // with the first steps of opendb alone (configuration file, password, conn and connTD), which
+  // are closed again; empty when either database keeps no counter or cannot be opened. The page
+  // host reads them once per request to tell whether what it keeps is still current.
+  std::vector<std::pair<std::string, std::string>> changeCounters(const std::string& siteID,
+                                                                  const std::string& sitePassword);
   // Closes both connections and releases every connection and result set; text variables stay.
   void closedb();
   // Line 2 | Ingram Micro string | "disabled" | Tech Data string, or an error text.
@@ -439,7 +444,7 @@ class eCat {
   // Runs `sql` on `c` (forward-only result).
   db::Recordset run(db::Connection& c);
 
-  // opendb, or with `connectionsOnly` its first steps alone (openConnections).
+  // opendb, or with `connectionsOnly` its first steps alone (changeCounters).
   void openSite(bool connectionsOnly, bool initPref, const std::string& siteID,
                 const std::string& sitePassword);
 
